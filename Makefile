@@ -1,0 +1,36 @@
+# Convenience targets around CMake. Each target installs what is missing
+# first, so `make demo` and `make test` work on a fresh Debian 12 machine.
+BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
+JOBS ?= $(shell nproc)
+DEMO_FILE ?= samples/demo.png
+
+.PHONY: all deps build test demo test-sanitize bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+demo: build
+	$(BUILD_DIR)/bin/fileprobe $(DEMO_FILE)
+
+# The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DFILEPROBE_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+bench: build
+	bench/run.sh $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

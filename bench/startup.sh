@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Start-up cost of the option jobs against an empty C++ program, measured
+# side by side. Target: each option job at most 2.5x the empty program.
+#   bench/startup.sh [BUILD_DIR] [RUNS]
+set -euo pipefail
+build=${1:-build}
+runs=${2:-400}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+plan() { # plan NAME ARG...: the same command line for every run
+  local name=$1; shift
+  local line
+  line=$(printf '%s\t' "$@")
+  for _ in $(seq "$runs"); do printf '%s\n' "${line%$'\t'}"; done > "$work/$name"
+}
+fileprobe=$(realpath "$build/bin/fileprobe")
+plan empty "$(realpath "$build/bench/empty_program")"
+plan move_bad_count "$fileprobe" --move-exclusive
+plan copy_bad_count "$fileprobe" --copy-metadata-fd 3 4
+plan inspect_empty "$fileprobe" --inspect-paths
+printf '[]' > "$work/empty_request"
+echo "Option-job start-up against an empty C++ program ($runs runs each, interleaved):"
+"$build/bench/spawn_bench" --stdin "$work/empty_request" \
+  "empty C++ program=$work/empty" \
+  "--move-exclusive (bad count)=$work/move_bad_count" \
+  "--copy-metadata-fd 3 4=$work/copy_bad_count" \
+  "--inspect-paths []=$work/inspect_empty"

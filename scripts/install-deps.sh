@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing, benchmarking and
+# the demo need. Installs only what is missing; safe to run again.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ make pkg-config
+  # libraries of the program
+  nlohmann-json3-dev libutf8proc-dev nettle-dev libacl1-dev
+  libpoppler-cpp-dev libvips-dev libtesseract-dev tesseract-ocr-kor tesseract-ocr-eng
+  # tests: GoogleTest, attribute and flag tools, fixture makers
+  googletest libgtest-dev attr acl e2fsprogs python3
+  fonts-nanum imagemagick qpdf pango1.0-tools poppler-utils
+  # benchmarks and fuzzing
+  hyperfine tesseract-ocr clang libclang-rt-14-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ $status == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "installing: ${missing[*]}"
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq "${missing[@]}"

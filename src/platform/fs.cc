@@ -1,0 +1,88 @@
+#include "platform/fs.h"
+
+#include <fcntl.h>
+#include <stdio.h>  // renameat2, RENAME_NOREPLACE
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace fileprobe {
+namespace {
+
+constexpr int kDirectoryNoFollowFlags = O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC;
+constexpr int kReadFollowingFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+int openAtInto(int directory, const char* name, int flags, UniqueFd& out) {
+  int fd;
+  do {
+    fd = ::openat(directory, name, flags);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno;
+  out = UniqueFd(fd);
+  return 0;
+}
+
+}  // namespace
+
+int openRootDirectory(UniqueFd& out) {
+  return openAtInto(AT_FDCWD, "/", kDirectoryNoFollowFlags, out);
+}
+
+int openDirectoryAtNoFollow(int directory, const std::string& name, UniqueFd& out) {
+  return openAtInto(directory, name.c_str(), kDirectoryNoFollowFlags, out);
+}
+
+int openForReadFollowingLinks(const std::string& path, UniqueFd& out) {
+  return openAtInto(AT_FDCWD, path.c_str(), kReadFollowingFlags, out);
+}
+
+int clearNonBlocking(int descriptor) {
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  if (flags < 0) return errno;
+  if (::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
+  return 0;
+}
+
+int readSome(int descriptor, std::span<std::byte> buffer, std::size_t& got) {
+  ssize_t n;
+  do {
+    n = ::read(descriptor, buffer.data(), buffer.size());
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return errno;
+  got = static_cast<std::size_t>(n);
+  return 0;
+}
+
+int writeAll(int descriptor, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(descriptor, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+int renameNoReplace(int fromDirectory, const std::string& fromName, int toDirectory,
+                    const std::string& toName) {
+  int result;
+  do {
+    result = ::renameat2(fromDirectory, fromName.c_str(), toDirectory, toName.c_str(),
+                         RENAME_NOREPLACE);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
+}
+
+int syncDescriptor(int descriptor) {
+  int result;
+  do {
+    result = ::fsync(descriptor);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
+}
+
+bool mayRead(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
+
+}  // namespace fileprobe

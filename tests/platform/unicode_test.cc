@@ -1,0 +1,52 @@
+#include "platform/unicode.h"
+
+#include <gtest/gtest.h>
+
+namespace fileprobe {
+namespace {
+
+// U+1100 U+1161 U+11A8: the syllable 각 written as three conjoining jamo.
+const std::string kJamoSyllable = "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8";
+// A waving hand with a skin-tone modifier.
+const std::string kModifiedEmoji = "\xF0\x9F\x91\x8B\xF0\x9F\x8F\xBD";
+
+TEST(FirstCharacters, KeepsAMultiCodePointClusterWholeAtTheCut) {
+  for (const std::string& cluster : {kJamoSyllable, kModifiedEmoji}) {
+    const std::string text = "ab" + cluster + "c";
+    EXPECT_EQ(firstCharacters(text, 3), "ab" + cluster);
+    EXPECT_EQ(firstCharacters(text, 2), "ab");
+    EXPECT_EQ(countCharacters(text, 100), 4);
+  }
+}
+
+TEST(FirstCharacters, ReturnsShortTextsWholeAndCutsLongOnes) {
+  EXPECT_EQ(firstCharacters("", 5), "");
+  EXPECT_EQ(firstCharacters("abc", 3), "abc");
+  EXPECT_EQ(firstCharacters("abcd", 3), "abc");
+  EXPECT_EQ(firstCharacters("abc", 0), "");
+  EXPECT_EQ(firstCharacters("\r\nx", 1), "\r\n");  // CR LF is one cluster
+  EXPECT_EQ(firstCharacters("\xFF\xFE", 1), "\xFF");
+}
+
+TEST(CountCharacters, StopsAtTheLimit) {
+  EXPECT_EQ(countCharacters(std::string(1000, 'a'), 40), 40);
+  EXPECT_EQ(countCharacters(std::string(39, 'a'), 40), 39);
+}
+
+TEST(TrimWhitespaceAndNewlines, RemovesSeparatorsAndControlsFromBothEndsOnly) {
+  // U+3000 ideographic space, U+2028 line separator, U+0085 next line.
+  EXPECT_EQ(trimWhitespaceAndNewlines(" \t\n\r\v\f\xE3\x80\x80" "a b\xE2\x80\xA8\xC2\x85"), "a b");
+  EXPECT_EQ(trimWhitespaceAndNewlines("   "), "");
+  EXPECT_EQ(trimWhitespaceAndNewlines("\xE2\x80\x8B" "a"), "\xE2\x80\x8B" "a");  // ZWSP is Cf
+}
+
+TEST(CanonicalScalars, ComposesAndRejectsInvalidUtf8) {
+  EXPECT_EQ(canonicalScalars("e\xCC\x81"), std::u32string(U"\u00E9"));
+  EXPECT_EQ(canonicalScalars(kJamoSyllable), std::u32string(U"\uAC01"));
+  EXPECT_FALSE(canonicalScalars("\xC3"));
+  EXPECT_FALSE(canonicalScalars("\xED\xA0\x80"));  // a surrogate
+  EXPECT_FALSE(isValidUtf8("\xC0\xAF"));            // overlong
+}
+
+}  // namespace
+}  // namespace fileprobe

@@ -1,0 +1,133 @@
+#include "support/child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+extern char** environ;
+
+namespace fileprobe::testing {
+namespace {
+
+// Inherited descriptors are parked above this number while the child's
+// table is rebuilt, so that no source is overwritten before it is moved.
+constexpr int kParkingDescriptor = 1000;
+
+[[noreturn]] void execChild(const ChildRequest& request, int inputFd, int outFd, int errFd) {
+  std::vector<std::pair<int, int>> parked;
+  for (const auto& [target, source] : request.descriptors) {
+    parked.emplace_back(target, fcntl(source, F_DUPFD, kParkingDescriptor));
+  }
+  dup2(inputFd, 0);
+  dup2(outFd, 1);
+  dup2(errFd, 2);
+  close_range(3, kParkingDescriptor - 1, 0);
+  for (const auto& [target, source] : parked) dup2(source, target);
+  close_range(kParkingDescriptor, ~0U, 0);
+
+  std::vector<std::string> argumentStore{request.program};
+  argumentStore.insert(argumentStore.end(), request.arguments.begin(), request.arguments.end());
+  std::vector<char*> argv;
+  for (auto& a : argumentStore) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> environmentStore;
+  std::vector<char*> envp;
+  if (request.environment) {
+    environmentStore = *request.environment;
+    for (auto& e : environmentStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+  }
+  execve(request.program.c_str(), argv.data(), request.environment ? envp.data() : environ);
+  _exit(127);
+}
+
+void drain(int fd, std::string& into, bool& open) {
+  char buffer[65536];
+  const ssize_t n = read(fd, buffer, sizeof buffer);
+  if (n > 0) {
+    into.append(buffer, static_cast<std::size_t>(n));
+  } else if (n == 0 || errno != EINTR) {
+    open = false;
+  }
+}
+
+}  // namespace
+
+ChildOutcome runChild(const ChildRequest& request) {
+  signal(SIGPIPE, SIG_IGN);
+  int inputPipe[2] = {-1, -1};
+  int outPipe[2];
+  int errPipe[2];
+  const bool pipedInput = request.input.has_value() || request.holdInputOpen;
+  if (pipedInput && pipe2(inputPipe, O_CLOEXEC) != 0) return {};
+  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return {};
+  const int nullInput = pipedInput ? -1 : open("/dev/null", O_RDONLY | O_CLOEXEC);
+
+  const pid_t pid = fork();
+  if (pid == 0) execChild(request, pipedInput ? inputPipe[0] : nullInput, outPipe[1], errPipe[1]);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  if (pipedInput) close(inputPipe[0]);
+  if (nullInput >= 0) close(nullInput);
+
+  std::thread writer;
+  if (pipedInput && !request.holdInputOpen) {
+    writer = std::thread([fd = inputPipe[1], bytes = request.input.value_or("")] {
+      std::size_t done = 0;
+      while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+      }
+      close(fd);
+    });
+  }
+
+  ChildOutcome outcome;
+  const auto deadline = std::chrono::steady_clock::now() + request.timeout;
+  bool outOpen = true;
+  bool errOpen = true;
+  while (outOpen || errOpen) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      outcome.timedOut = true;
+      kill(pid, SIGKILL);
+      break;
+    }
+    pollfd fds[2] = {{outPipe[0], static_cast<short>(outOpen ? POLLIN : 0), 0},
+                     {errPipe[0], static_cast<short>(errOpen ? POLLIN : 0), 0}};
+    if (poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
+    if (fds[0].revents) drain(outPipe[0], outcome.out, outOpen);
+    if (fds[1].revents) drain(errPipe[0], outcome.err, errOpen);
+  }
+  int status = 0;
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+  }
+  if (request.holdInputOpen) close(inputPipe[1]);
+  if (writer.joinable()) writer.join();
+  close(outPipe[0]);
+  close(errPipe[0]);
+  outcome.exited = WIFEXITED(status);
+  outcome.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  outcome.maxResidentKiB = usage.ru_maxrss;
+  return outcome;
+}
+
+ChildOutcome runFileprobe(std::vector<std::string> arguments, std::optional<std::string> input) {
+  ChildRequest request;
+  request.arguments = std::move(arguments);
+  request.input = std::move(input);
+  return runChild(request);
+}
+
+}  // namespace fileprobe::testing

@@ -1,0 +1,45 @@
+// Runs a program (by default the built fileprobe) as a real child process
+// with given arguments, standard input and inherited descriptors, and
+// collects what it wrote, how it ended and how much memory it used.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fileprobe::testing {
+
+struct ChildRequest {
+  std::string program = FILEPROBE_BINARY;
+  std::vector<std::string> arguments;  // after argument 0
+  // Bytes fed to standard input through a pipe, which is then closed; with
+  // no input the child's standard input is /dev/null.
+  std::optional<std::string> input;
+  // Keep the input pipe open (and unwritten) until the child ends.
+  bool holdInputOpen = false;
+  // {descriptor in the child, descriptor here}: handed over as inherited.
+  std::vector<std::pair<int, int>> descriptors;
+  // The child's whole environment; without it, this process's environment.
+  std::optional<std::vector<std::string>> environment;
+  std::chrono::seconds timeout{120};
+};
+
+struct ChildOutcome {
+  std::string out;
+  std::string err;
+  bool exited = false;
+  int exitStatus = -1;
+  int signal = 0;
+  bool timedOut = false;
+  long maxResidentKiB = 0;  // the largest of the child and its waited-for descendants
+};
+
+ChildOutcome runChild(const ChildRequest& request);
+
+// fileprobe with `arguments` and, when given, `input` on standard input.
+ChildOutcome runFileprobe(std::vector<std::string> arguments,
+                          std::optional<std::string> input = std::nullopt);
+
+}  // namespace fileprobe::testing
