@@ -2,10 +2,12 @@
 # first, so `make demo` and `make test` work on a fresh Debian 12 machine.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 DEMO_FILE ?= samples/demo.png
 
-.PHONY: all deps build test demo test-sanitize bench clean
+.PHONY: all deps build test demo test-sanitize fuzz bench clean
 
 all: build
 
@@ -29,8 +31,15 @@ test-sanitize: deps
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
+# libFuzzer targets, FUZZ_SECONDS each; fails on any finding.
+fuzz: deps
+	@cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DFILEPROBE_FUZZ=ON -DFILEPROBE_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS)
+	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 bench: build
 	bench/run.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
