@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 DEMO_FILE ?= samples/demo.png
 
-.PHONY: all deps build test demo test-sanitize fuzz bench clean
+.PHONY: all deps build test demo test-sanitize fuzz stress bench clean
 
 all: build
 
@@ -37,6 +37,15 @@ fuzz: deps
 	  -DFILEPROBE_FUZZ=ON -DFILEPROBE_TESTS=OFF >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS)
 	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# Longer campaigns than the test suite runs: thousands of mutated extraction
+# inputs and many more iterations of the race tests.
+STRESS_INPUTS ?= 3000
+STRESS_ITERATIONS ?= 20000
+stress: build
+	python3 tests/robustness/extraction_mutations.py $(BUILD_DIR)/bin/fileprobe $(STRESS_INPUTS)
+	FILEPROBE_RACE_ITERATIONS=$(STRESS_ITERATIONS) ctest --test-dir $(BUILD_DIR) -R Race \
+	  --output-on-failure
 
 bench: build
 	bench/run.sh $(BUILD_DIR)
