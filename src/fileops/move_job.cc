@@ -1,15 +1,39 @@
 #include "fileops/move_job.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "entry/result_line.h"
+#include "fileops/decimal_number.h"
+#include "fileops/descriptor_state.h"
+#include "fileops/normalised_path.h"
 #include "platform/errno_map.h"
+#include "platform/file_status.h"
+#include "platform/fs.h"
 
 namespace fileprobe {
 namespace {
 
 constexpr std::size_t kMoveArgumentCount = 6;
+constexpr std::size_t kSourceArgument = 2;
+constexpr std::size_t kDestinationArgument = 3;
+constexpr std::size_t kDeviceArgument = 4;
+constexpr std::size_t kInodeArgument = 5;
+
+// A path the job is willing to try: absolute, free of NUL, normalised, and
+// not the root itself (the root has no parent to rename it in).
+bool isMovablePath(std::string_view path) {
+  return path.starts_with('/') && path.find('\0') == std::string_view::npos &&
+         isNormalisedPath(path) && finalNameOf(path) != kRootPath;
+}
+
+// Only a regular file or a folder is moved; a link, FIFO, socket or device
+// at the source name is not the item the caller meant to move.
+bool isMovableKind(const FileStatus& status) {
+  return isRegularFile(status) || isDirectory(status);
+}
 
 }  // namespace
 
@@ -24,9 +48,62 @@ void moveResult(bool ok, int errnoValue) {
 }
 
 void runMoveJob(const Arguments& arguments) {
+  // Everything is checked before anything is opened.
   if (arguments.size() != kMoveArgumentCount) moveResult(false, macos::kEINVAL);
-  // The move itself is not built yet.
-  moveResult(false, macos::kEINVAL);
+  const std::string_view source = arguments[kSourceArgument];
+  const std::string_view destination = arguments[kDestinationArgument];
+  const std::optional<std::uint64_t> expectedDevice =
+      unsignedDecimalValue(arguments[kDeviceArgument]);
+  const std::optional<std::uint64_t> expectedInode =
+      unsignedDecimalValue(arguments[kInodeArgument]);
+  if (!isMovablePath(source) || !isMovablePath(destination) || !expectedDevice || !expectedInode) {
+    moveResult(false, macos::kEINVAL);
+  }
+  const std::string sourceName(finalNameOf(source));
+  const std::string destinationName(finalNameOf(destination));
+
+  // Both parents are reached one component at a time without following a
+  // link, so a link swapped in anywhere above either item fails the walk.
+  DirectoryOpening sourceParent = openDirectoryWithoutLinks(parentPathOf(source));
+  if (!sourceParent.descriptor.valid()) moveResult(false, macosErrno(sourceParent.error));
+  DirectoryOpening destinationParent = openDirectoryWithoutLinks(parentPathOf(destination));
+  if (!destinationParent.descriptor.valid()) {
+    const int error = destinationParent.error;
+    sourceParent.descriptor.reset();
+    moveResult(false, macosErrno(error));
+  }
+
+  // The name is looked up in the parent just opened, so the item checked is
+  // the one the rename below acts on, unless it is replaced in between.
+  FileStatus status;
+  if (const int error = statAtNoFollow(sourceParent.descriptor.get(), sourceName, status);
+      error != 0) {
+    sourceParent.descriptor.reset();
+    destinationParent.descriptor.reset();
+    moveResult(false, macosErrno(error));
+  }
+  if (status.device != *expectedDevice || status.inode != *expectedInode ||
+      !isMovableKind(status)) {
+    sourceParent.descriptor.reset();
+    destinationParent.descriptor.reset();
+    moveResult(false, macos::kESTALE);
+  }
+
+  // Never a plain rename as a fallback: a file system that cannot refuse to
+  // replace makes the move fail instead.
+  const int renameError = renameNoReplace(sourceParent.descriptor.get(), sourceName,
+                                          destinationParent.descriptor.get(), destinationName);
+  if (renameError == 0) {
+    // The rename has happened whatever the syncs report; they only ask for
+    // both directory entries to reach the disk.
+    (void)syncDescriptor(sourceParent.descriptor.get());
+    (void)syncDescriptor(destinationParent.descriptor.get());
+  }
+  // moveResult ends the process without unwinding, so the parents are closed
+  // here, in the order they were opened.
+  sourceParent.descriptor.reset();
+  destinationParent.descriptor.reset();
+  moveResult(renameError == 0, renameError == 0 ? 0 : macosErrno(renameError));
 }
 
 }  // namespace fileprobe

@@ -65,6 +65,9 @@ int statAtNoFollow(int directory, const std::string& name, FileStatus& out) {
 }
 
 int statDescriptor(int descriptor, FileStatus& out) {
+  // statx reads an empty name relative to AT_FDCWD (a negative number) as the
+  // working directory; fstat(2) refuses every negative descriptor instead.
+  if (descriptor < 0) return EBADF;
   return statxInto(descriptor, "", AT_EMPTY_PATH, out);
 }
 

@@ -65,12 +65,15 @@ TEST(OpenDirectoryWithoutLinks, FailsAtALinkOrAFileAndLeavesNothingOpen) {
   EXPECT_TRUE(openDirectoryWithoutLinks(dir.at("real/inner")).descriptor.valid());
 }
 
-TEST(DescriptorStat, ThrowsTheTranslatedErrnoForAClosedDescriptor) {
-  try {
-    descriptorStat(987654);
-    FAIL();
-  } catch (const MetadataFailure& failure) {
-    EXPECT_EQ(failure.code, 9);
+TEST(DescriptorStat, ThrowsTheTranslatedErrnoForAClosedOrNegativeDescriptor) {
+  // AT_FDCWD is negative too and must not stand for the working directory.
+  for (const int descriptor : {987654, -1, static_cast<int>(AT_FDCWD)}) {
+    try {
+      descriptorStat(descriptor);
+      ADD_FAILURE() << descriptor;
+    } catch (const MetadataFailure& failure) {
+      EXPECT_EQ(failure.code, 9);
+    }
   }
 }
 
