@@ -5,10 +5,12 @@
 #include "fileops/metadata_copy_job.h"
 #include "fileops/move_job.h"
 #include "inspect/inspection_job.h"
+#include "platform/signals.h"
 
 int main(int argc, char** argv) {
   using namespace fileprobe;
   setGlobalLimits();
+  ignoreBrokenPipeSignal();
   const Arguments arguments(argv, argv + argc);
   const bool hasOption = arguments.size() >= 2;
   if (hasOption && arguments[1] == kInspectPathsOption) return runInspectionJob(arguments);

@@ -161,6 +161,21 @@ TEST(MoveJob, MovesAFileAndAFolderWithItsContentsAndRenamesInPlace) {
   EXPECT_FALSE(exists(dir.at("file")) || exists(dir.at("folder")) || exists(dir.at("to/file")));
 }
 
+// A caller that stopped reading still learns from the status that the move
+// happened: the write fails, it does not kill the job.
+TEST(MoveJob, ReportsSuccessByStatusWhenNobodyReadsTheLine) {
+  testing::TempDir dir;
+  writeFile(dir.at("file"), "file");
+  const Identity id = identityOf(dir.at("file"));
+  testing::ChildRequest request;
+  request.arguments = {"--move-exclusive", dir.at("file"), dir.at("moved"), id.device, id.inode};
+  request.closedOutput = true;
+  const testing::ChildOutcome outcome = testing::runChild(request);
+  EXPECT_EQ(outcome.signal, 0);
+  EXPECT_EQ(outcome.exitStatus, 0);
+  EXPECT_TRUE(exists(dir.at("moved")));
+}
+
 // Another thread keeps exchanging a parent folder with a link to a second
 // folder. Every move either goes to or from the real folder or fails at the
 // link; nothing ever reaches the second folder.

@@ -69,10 +69,14 @@ ChildOutcome runChild(const ChildRequest& request) {
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return {};
   const int nullInput = pipedInput ? -1 : open("/dev/null", O_RDONLY | O_CLOEXEC);
 
+  // Closed before the child exists, so that its first write already fails.
+  if (request.closedOutput) close(outPipe[0]);
+
   const pid_t pid = fork();
   if (pid == 0) execChild(request, pipedInput ? inputPipe[0] : nullInput, outPipe[1], errPipe[1]);
   close(outPipe[1]);
   close(errPipe[1]);
+  const bool readOutput = !request.closedOutput;
   if (pipedInput) close(inputPipe[0]);
   if (nullInput >= 0) close(nullInput);
 
@@ -92,7 +96,7 @@ ChildOutcome runChild(const ChildRequest& request) {
 
   ChildOutcome outcome;
   const auto deadline = std::chrono::steady_clock::now() + request.timeout;
-  bool outOpen = true;
+  bool outOpen = readOutput;
   bool errOpen = true;
   while (outOpen || errOpen) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -102,7 +106,7 @@ ChildOutcome runChild(const ChildRequest& request) {
       kill(pid, SIGKILL);
       break;
     }
-    pollfd fds[2] = {{outPipe[0], static_cast<short>(outOpen ? POLLIN : 0), 0},
+    pollfd fds[2] = {{outOpen ? outPipe[0] : -1, static_cast<short>(outOpen ? POLLIN : 0), 0},
                      {errPipe[0], static_cast<short>(errOpen ? POLLIN : 0), 0}};
     if (poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
     if (fds[0].revents) drain(outPipe[0], outcome.out, outOpen);
@@ -114,7 +118,7 @@ ChildOutcome runChild(const ChildRequest& request) {
   }
   if (request.holdInputOpen) close(inputPipe[1]);
   if (writer.joinable()) writer.join();
-  close(outPipe[0]);
+  if (!request.closedOutput) close(outPipe[0]);
   close(errPipe[0]);
   outcome.exited = WIFEXITED(status);
   outcome.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

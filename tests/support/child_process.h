@@ -24,6 +24,9 @@ struct ChildRequest {
   // The child's whole environment; without it, this process's environment.
   std::optional<std::vector<std::string>> environment;
   std::chrono::seconds timeout{120};
+  // The child's standard output is a pipe nobody reads: its reading end is
+  // closed before the child starts.
+  bool closedOutput = false;
 };
 
 struct ChildOutcome {
