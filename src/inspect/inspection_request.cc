@@ -13,15 +13,16 @@ namespace {
 // One byte beyond the limit is enough to know the request is too large.
 constexpr std::size_t kBufferLimit = maximumRequestBytes + 1;
 
-// Grows by doubling, capped so that the buffer never reserves more than it may hold.
-void makeRoom(std::string& buffer, std::size_t wanted) {
+// Grows by doubling, capped so that the buffer never reserves more than it
+// may hold (a vector reserves exactly what it is asked for).
+void makeRoom(std::vector<char>& buffer, std::size_t wanted) {
   if (buffer.capacity() >= wanted) return;
   buffer.reserve(std::min(std::max(wanted, 2 * buffer.capacity()), kBufferLimit));
 }
 
 }  // namespace
 
-int readRequestBytes(int descriptor, std::string& buffer) {
+int readRequestBytes(int descriptor, std::vector<char>& buffer) {
   buffer.clear();
   while (buffer.size() <= maximumRequestBytes) {
     const std::size_t length = buffer.size();
@@ -39,10 +40,11 @@ int readRequestBytes(int descriptor, std::string& buffer) {
 }
 
 InspectionRequest readInspectionRequest(int descriptor) {
-  std::string bytes;
+  std::vector<char> bytes;
   if (readRequestBytes(descriptor, bytes) != 0) return {{}, kRequestUnreadable};
   if (bytes.size() > maximumRequestBytes) return {{}, kRequestTooLarge};
-  std::optional<std::vector<std::string>> paths = parseStringArray(bytes, maximumRequestPaths);
+  std::optional<std::vector<std::string>> paths =
+      parseStringArray(std::string_view(bytes.data(), bytes.size()), maximumRequestPaths);
   if (!paths) return {{}, kRequestMalformed};
   return {std::move(*paths), {}};
 }

@@ -26,7 +26,7 @@ struct InspectionRequest {
 // Reads `descriptor` to its end, or until it has given one byte more than
 // maximumRequestBytes, into `buffer`; returns 0 or the errno of the failing
 // read. The buffer never holds more than maximumRequestBytes + 1 bytes.
-int readRequestBytes(int descriptor, std::string& buffer);
+int readRequestBytes(int descriptor, std::vector<char>& buffer);
 
 // The paths of the request on `descriptor`, or the reason it is refused.
 InspectionRequest readInspectionRequest(int descriptor);
