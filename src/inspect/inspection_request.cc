@@ -1,6 +1,7 @@
 #include "inspect/inspection_request.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <span>
 
@@ -24,17 +25,19 @@ void makeRoom(std::vector<char>& buffer, std::size_t wanted) {
 
 int readRequestBytes(int descriptor, std::vector<char>& buffer) {
   buffer.clear();
+  // Each block lands on the stack first, so that the buffer only ever
+  // takes (and the process only ever touches) what actually arrived.
+  std::array<std::byte, requestChunkBytes> block;
   while (buffer.size() <= maximumRequestBytes) {
-    const std::size_t length = buffer.size();
-    const std::size_t ask = std::min(requestChunkBytes, kBufferLimit - length);
-    makeRoom(buffer, length + ask);
-    buffer.resize(length + ask);
+    const std::size_t ask = std::min(requestChunkBytes, kBufferLimit - buffer.size());
     std::size_t got = 0;
-    const int error =
-        readSome(descriptor, std::as_writable_bytes(std::span(buffer).subspan(length)), got);
-    buffer.resize(length + got);
-    if (error != 0) return error;
+    if (const int error = readSome(descriptor, std::span(block).first(ask), got); error != 0) {
+      return error;
+    }
     if (got == 0) break;
+    makeRoom(buffer, buffer.size() + got);
+    const char* bytes = reinterpret_cast<const char*>(block.data());
+    buffer.insert(buffer.end(), bytes, bytes + got);
   }
   return 0;
 }
