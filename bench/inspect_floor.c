@@ -34,7 +34,8 @@ static int inspect(const char* path, size_t length) {
 int main(void) {
   size_t length = 0;
   ssize_t got;
-  while (length < sizeof request && (got = read(0, request + length, sizeof request - length)) > 0) {
+  while (length < sizeof request &&
+         (got = read(0, request + length, sizeof request - length)) > 0) {
     length += (size_t)got;
   }
   int accepted = 0;
