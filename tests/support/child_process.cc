@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -82,13 +83,16 @@ ChildOutcome runChild(const ChildRequest& request) {
 
   std::thread writer;
   if (pipedInput && !request.holdInputOpen) {
-    writer = std::thread([fd = inputPipe[1], bytes = request.input.value_or("")] {
+    writer = std::thread([fd = inputPipe[1], bytes = request.input.value_or(""),
+                          piece = request.inputPieceBytes, pause = request.inputPiecePause] {
       std::size_t done = 0;
       while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        const std::size_t left = bytes.size() - done;
+        const ssize_t n = write(fd, bytes.data() + done, piece == 0 ? left : std::min(piece, left));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
+        if (piece != 0) std::this_thread::sleep_for(pause);
       }
       close(fd);
     });

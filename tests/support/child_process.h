@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,6 +20,10 @@ struct ChildRequest {
   std::optional<std::string> input;
   // Keep the input pipe open (and unwritten) until the child ends.
   bool holdInputOpen = false;
+  // A slow writer: the input goes out in pieces of this many bytes (all at
+  // once when 0), with a pause after each piece.
+  std::size_t inputPieceBytes = 0;
+  std::chrono::milliseconds inputPiecePause{0};
   // {descriptor in the child, descriptor here}: handed over as inherited.
   std::vector<std::pair<int, int>> descriptors;
   // The child's whole environment; without it, this process's environment.

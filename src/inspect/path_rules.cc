@@ -1,0 +1,110 @@
+#include "inspect/path_rules.h"
+
+#include <optional>
+#include <vector>
+
+#include "platform/file_status.h"
+#include "platform/fs.h"
+#include "platform/resource_values.h"
+
+namespace fileprobe {
+namespace {
+
+constexpr std::size_t kEntryKeys = 4;
+
+// What the rules found about an accepted path.
+struct Verdict {
+  std::string_view refusal;  // empty when accepted
+  bool hidden = false;
+  bool readable = false;
+};
+
+Verdict refused(std::string_view message) { return {message}; }
+
+bool hasAbsoluteForm(std::string_view path) {
+  return !path.empty() && path.front() == '/' && path.find('\0') == std::string_view::npos &&
+         path.size() <= maximumPathBytes;
+}
+
+// The components between "/" characters; empty ones (from "//" or a
+// trailing "/") are left out.
+std::vector<std::string_view> componentsOf(std::string_view path) {
+  std::vector<std::string_view> components;
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) components.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return components;
+}
+
+bool isDotComponent(std::string_view component) { return component == "." || component == ".."; }
+
+// Walks from the root, one lstat per prefix, and refuses links anywhere and
+// non-folders above the item. Fills `item` with the status of the last prefix.
+std::string_view walkRefusal(const std::vector<std::string_view>& components, FileStatus& item) {
+  if (components.empty())
+    return statPathNoFollow("/", item) == 0 ? std::string_view{} : kNoMetadata;
+  std::string prefix;
+  for (std::size_t i = 0; i < components.size(); ++i) {
+    prefix += '/';
+    prefix += components[i];
+    if (statPathNoFollow(prefix, item) != 0) return kNoMetadata;
+    if (isSymbolicLink(item)) return kSymbolicLink;
+    const bool last = i + 1 == components.size();
+    if (!last && !isDirectory(item)) return kParentNotFolder;
+  }
+  return {};
+}
+
+bool stillSameItem(const std::string& path, const FileStatus& item) {
+  FileStatus now;
+  return statPathNoFollow(path, now) == 0 && now.device == item.device && now.inode == item.inode &&
+         fileType(now) == fileType(item);
+}
+
+Verdict verdictOf(const std::string& path) {
+  if (!hasAbsoluteForm(path)) return refused(kNotAbsolute);
+  const std::vector<std::string_view> components = componentsOf(path);
+  for (const std::string_view component : components) {
+    if (isDotComponent(component)) return refused(kNotNormalised);
+  }
+  FileStatus item;
+  if (const std::string_view refusal = walkRefusal(components, item); !refusal.empty()) {
+    return refused(refusal);
+  }
+  if (!isRegularFile(item) && !isDirectory(item)) return refused(kNotFileOrFolder);
+  if (item.flags & kLockFlagsMask) return refused(kLocked);
+
+  const std::optional<ResourceValues> values = resourceValuesOf(path);
+  if (!values) return refused(kNoResourceValues);
+  if (values->isAliasFile.value_or(false)) return refused(kAlias);
+  if (values->isPackage.value_or(false)) return refused(kPackage);
+  if (values->isUbiquitousItem.value_or(false) &&
+      values->downloadingStatus.value_or("") != kDownloadingStatusCurrent) {
+    return refused(kCloudNotDownloaded);
+  }
+  if (!values->isHidden) return refused(kHiddenUnknown);
+  const bool hidden = *values->isHidden;
+  const bool readable = mayRead(path);
+
+  if (!stillSameItem(path, item)) return refused(kChangedDuringInspection);
+  return {{}, hidden, readable};
+}
+
+}  // namespace
+
+ResultDictionary inspectPath(std::string path) {
+  const Verdict verdict = verdictOf(path);
+  ResultDictionary entry;
+  entry.entries.reserve(kEntryKeys);
+  entry.set("path", std::move(path));
+  entry.set("hidden", verdict.hidden);
+  entry.set("readable", verdict.readable);
+  if (!verdict.refusal.empty()) entry.set("error", std::string(verdict.refusal));
+  return entry;
+}
+
+}  // namespace fileprobe
