@@ -27,7 +27,7 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
 
 }  // namespace
 
-std::string_view finalNameOf(std::string_view path) {
+std::string_view lastPathComponentOf(std::string_view path) {
   const std::size_t end = path.find_last_not_of('/');
   if (end == std::string_view::npos) return {};
   const std::string_view trimmed = path.substr(0, end + 1);
@@ -47,7 +47,7 @@ bool hasPackageExtension(std::string_view name) {
 std::optional<ResourceValues> resourceValuesOf(const std::string& path) {
   FileStatus status;
   if (statPathNoFollow(path, status) != 0) return std::nullopt;
-  const std::string_view name = finalNameOf(path);
+  const std::string_view name = lastPathComponentOf(path);
   ResourceValues values;
   values.isHidden = !name.empty() && name.front() == '.';
   // Linux has no Finder aliases and no cloud placeholders.

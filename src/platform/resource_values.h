@@ -26,7 +26,7 @@ std::optional<ResourceValues> resourceValuesOf(const std::string& path);
 
 // The text after the last "/" once trailing "/" are set aside; empty for a
 // path made only of "/".
-std::string_view finalNameOf(std::string_view path);
+std::string_view lastPathComponentOf(std::string_view path);
 // Whether a folder of this name is a bundle on a Mac: it ends,
 // case-insensitively, in one of the bundle extensions.
 bool hasPackageExtension(std::string_view name);
