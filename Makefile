@@ -43,7 +43,7 @@ fuzz: deps
 STRESS_INPUTS ?= 3000
 STRESS_ITERATIONS ?= 20000
 stress: build
-	python3 tests/robustness/extraction_mutations.py $(BUILD_DIR)/bin/fileprobe $(STRESS_INPUTS)
+	python3 fuzz/extraction_mutations.py $(BUILD_DIR)/bin/fileprobe $(STRESS_INPUTS)
 	FILEPROBE_RACE_ITERATIONS=$(STRESS_ITERATIONS) ctest --test-dir $(BUILD_DIR) -R Race \
 	  --output-on-failure
 

@@ -27,7 +27,7 @@ import time
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-FIXTURES = os.path.join(HERE, "..", "fixtures")
+FIXTURES = os.path.join(HERE, "..", "tests", "fixtures")
 MEMORY_LIMIT_KIB = 2 * 1024 * 1024  # the helper's address-space limit
 TIME_LIMIT_SECONDS = 150            # the helper's processor bound, with room for the parent
 METHODS = {"text", "ocr", "filename"}
