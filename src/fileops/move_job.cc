@@ -47,9 +47,9 @@ void moveResult(bool ok, int errnoValue) {
   std::exit(ok ? 0 : kFileOperationFailed);
 }
 
-void runMoveJob(const Arguments& arguments) {
+int moveExclusive(const Arguments& arguments) {
   // Everything is checked before anything is opened.
-  if (arguments.size() != kMoveArgumentCount) moveResult(false, macos::kEINVAL);
+  if (arguments.size() != kMoveArgumentCount) return macos::kEINVAL;
   const std::string_view source = arguments[kSourceArgument];
   const std::string_view destination = arguments[kDestinationArgument];
   const std::optional<std::uint64_t> expectedDevice =
@@ -57,7 +57,7 @@ void runMoveJob(const Arguments& arguments) {
   const std::optional<std::uint64_t> expectedInode =
       unsignedDecimalValue(arguments[kInodeArgument]);
   if (!isMovablePath(source) || !isMovablePath(destination) || !expectedDevice || !expectedInode) {
-    moveResult(false, macos::kEINVAL);
+    return macos::kEINVAL;
   }
   const std::string sourceName(finalNameOf(source));
   const std::string destinationName(finalNameOf(destination));
@@ -65,45 +65,45 @@ void runMoveJob(const Arguments& arguments) {
   // Both parents are reached one component at a time without following a
   // link, so a link swapped in anywhere above either item fails the walk.
   DirectoryOpening sourceParent = openDirectoryWithoutLinks(parentPathOf(source));
-  if (!sourceParent.descriptor.valid()) moveResult(false, macosErrno(sourceParent.error));
+  if (!sourceParent.descriptor.valid()) return macosErrno(sourceParent.error);
   DirectoryOpening destinationParent = openDirectoryWithoutLinks(parentPathOf(destination));
-  if (!destinationParent.descriptor.valid()) {
-    const int error = destinationParent.error;
+  // Every way out closes the parents in the order they were opened; an
+  // errno is always taken before.
+  const auto closeParents = [&](int result) {
     sourceParent.descriptor.reset();
-    moveResult(false, macosErrno(error));
-  }
+    destinationParent.descriptor.reset();
+    return result;
+  };
+  if (!destinationParent.descriptor.valid())
+    return closeParents(macosErrno(destinationParent.error));
 
   // The name is looked up in the parent just opened, so the item checked is
   // the one the rename below acts on, unless it is replaced in between.
   FileStatus status;
   if (const int error = statAtNoFollow(sourceParent.descriptor.get(), sourceName, status);
       error != 0) {
-    sourceParent.descriptor.reset();
-    destinationParent.descriptor.reset();
-    moveResult(false, macosErrno(error));
+    return closeParents(macosErrno(error));
   }
   if (status.device != *expectedDevice || status.inode != *expectedInode ||
       !isMovableKind(status)) {
-    sourceParent.descriptor.reset();
-    destinationParent.descriptor.reset();
-    moveResult(false, macos::kESTALE);
+    return closeParents(macos::kESTALE);
   }
 
   // Never a plain rename as a fallback: a file system that cannot refuse to
   // replace makes the move fail instead.
   const int renameError = renameNoReplace(sourceParent.descriptor.get(), sourceName,
                                           destinationParent.descriptor.get(), destinationName);
-  if (renameError == 0) {
-    // The rename has happened whatever the syncs report; they only ask for
-    // both directory entries to reach the disk.
-    (void)syncDescriptor(sourceParent.descriptor.get());
-    (void)syncDescriptor(destinationParent.descriptor.get());
-  }
-  // moveResult ends the process without unwinding, so the parents are closed
-  // here, in the order they were opened.
-  sourceParent.descriptor.reset();
-  destinationParent.descriptor.reset();
-  moveResult(renameError == 0, renameError == 0 ? 0 : macosErrno(renameError));
+  if (renameError != 0) return closeParents(macosErrno(renameError));
+  // The rename has happened whatever the syncs report; they only ask for
+  // both directory entries to reach the disk.
+  (void)syncDescriptor(sourceParent.descriptor.get());
+  (void)syncDescriptor(destinationParent.descriptor.get());
+  return closeParents(0);
+}
+
+void runMoveJob(const Arguments& arguments) {
+  const int error = moveExclusive(arguments);
+  moveResult(error == 0, error);
 }
 
 }  // namespace fileprobe

@@ -10,6 +10,10 @@ inline constexpr int kFileOperationFailed = 3;
 
 [[noreturn]] void runMoveJob(const Arguments& arguments);
 
+// The move itself: 0 when the item was renamed, otherwise the macOS errno.
+// Every descriptor it opens is closed before it returns.
+int moveExclusive(const Arguments& arguments);
+
 // Writes {"ok":...,"errno":...} and ends the process: status 0 when ok, 3 otherwise.
 [[noreturn]] void moveResult(bool ok, int errnoValue);
 
