@@ -15,7 +15,8 @@ namespace {
 
 constexpr char kAccessTag = 'A';
 constexpr char kDefaultTag = 'D';
-constexpr int kExtended = 1;  // acl_extended_fd: 1 extended, 0 not, -1 failure
+constexpr int kExtended = 1;          // acl_extended_fd: 1 extended, 0 not, -1 failure
+constexpr int kEquivalentToMode = 0;  // acl_equiv_mode: 0 when the mode says it all
 
 struct AclRelease {
   void operator()(void* acl) const { acl_free(acl); }
@@ -29,21 +30,28 @@ void appendSection(std::string& out, char tag, std::string_view bytes) {
   out.append(bytes);
 }
 
-// 0 and `extended`, or the errno of acl_extended_fd.
-int isExtended(int descriptor, bool& extended) {
-  const int answer = acl_extended_fd(descriptor);
-  if (answer < 0) return errno;
-  extended = answer == kExtended;
+// The access ACL of `descriptor` when it has entries beyond the three that
+// mirror the permission bits; `out` stays empty otherwise. acl_extended_fd
+// also answers 1 for a folder that has only a default ACL, so the access
+// ACL itself is asked whether it is more than the permission bits.
+int extendedAccessAcl(int descriptor, OwnedAcl& out) {
+  out.reset();
+  const int extended = acl_extended_fd(descriptor);
+  if (extended < 0) return errno;
+  if (extended != kExtended) return 0;
+  OwnedAcl acl(acl_get_fd(descriptor));
+  if (!acl) return errno;
+  const int equivalent = acl_equiv_mode(acl.get(), nullptr);
+  if (equivalent < 0) return errno;
+  if (equivalent != kEquivalentToMode) out = std::move(acl);
   return 0;
 }
 
-int accessAclExternalForm(int descriptor, std::size_t maxListBytes, std::string& out) {
-  const OwnedAcl acl(acl_get_fd(descriptor));
-  if (!acl) return errno;
-  const ssize_t size = acl_size(acl.get());
+int externalForm(acl_t acl, std::size_t maxListBytes, std::string& out) {
+  const ssize_t size = acl_size(acl);
   if (size < 0 || static_cast<std::size_t>(size) > maxListBytes) return kAclTooLarge;
   std::vector<char> buffer(size == 0 ? 1 : static_cast<std::size_t>(size));
-  const ssize_t written = acl_copy_ext(buffer.data(), acl.get(), size);
+  const ssize_t written = acl_copy_ext(buffer.data(), acl, size);
   if (written < 0 || written > size) return errno;
   out.assign(buffer.data(), static_cast<std::size_t>(written));
   return 0;
@@ -70,16 +78,12 @@ int defaultAclBytes(int descriptor, std::size_t maxListBytes, std::string& out, 
 }
 
 int copyAccessAcl(int from, int to) {
-  bool sourceExtended = false;
-  if (const int error = isExtended(from, sourceExtended); error != 0) return error;
-  if (sourceExtended) {
-    const OwnedAcl acl(acl_get_fd(from));
-    if (!acl) return errno;
-    return acl_set_fd(to, acl.get()) == 0 ? 0 : errno;
-  }
-  bool destinationExtended = false;
-  if (const int error = isExtended(to, destinationExtended); error != 0) return error;
-  if (!destinationExtended) return 0;
+  OwnedAcl acl;
+  if (const int error = extendedAccessAcl(from, acl); error != 0) return error;
+  if (acl) return acl_set_fd(to, acl.get()) == 0 ? 0 : errno;
+  OwnedAcl stale;
+  if (const int error = extendedAccessAcl(to, stale); error != 0) return error;
+  if (!stale) return 0;
   // Without the attribute the permission bits alone grant access again.
   const int error = removeAttribute(to, std::string(kAccessAclAttribute));
   return isAbsentAttributeError(error) ? 0 : error;
@@ -105,14 +109,12 @@ int copyDefaultAcl(int from, int to, std::size_t maxListBytes) {
 
 int aclItem(int descriptor, std::size_t maxListBytes, std::string& out) {
   out.clear();
-  bool extended = false;
-  if (const int error = isExtended(descriptor, extended); error != 0) return error;
-  if (extended) {
-    std::string access;
-    if (const int error = accessAclExternalForm(descriptor, maxListBytes, access); error != 0) {
-      return error;
-    }
-    appendSection(out, kAccessTag, access);
+  OwnedAcl access;
+  if (const int error = extendedAccessAcl(descriptor, access); error != 0) return error;
+  if (access) {
+    std::string bytes;
+    if (const int error = externalForm(access.get(), maxListBytes, bytes); error != 0) return error;
+    appendSection(out, kAccessTag, bytes);
   }
   std::string defaults;
   bool present = false;
