@@ -218,21 +218,34 @@ TEST(MetadataCopyJob, LockedItems) {
 }
 
 TEST(MetadataCopyJob, AWriterAppendingToTheSourceMakesItStale) {
-  TempDir dir;
+  TempDir dir("/dev/shm");
   testing::writeFile(dir.at("source"), "");
   testing::writeFile(dir.at("destination"), "");
+  // Values to read keep the job busy for some milliseconds, so that the
+  // writer gets to run while it reads.
+  const std::string value(60 * 1024, 'v');
+  for (int i = 0; i < 100; ++i) {
+    const std::string name = "user.a" + std::to_string(i);
+    ASSERT_EQ(setxattr(dir.at("source").c_str(), name.c_str(), value.data(), value.size(), 0), 0);
+  }
   Fd source(openItem(dir.at("source"))), destination(openItem(dir.at("destination")));
   Fd writer(openItem(dir.at("source"), O_WRONLY | O_APPEND));
-  std::atomic<bool> stop = false;
-  std::atomic<long> written = 0;
-  std::thread appender([&] {
-    // Bounded, so that a test that goes wrong cannot fill the disk.
-    for (long i = 0; i < 50'000'000 && !stop; ++i) written += write(writer.fd, "x", 1);
-  });
-  while (written == 0) std::this_thread::yield();
-  const CopyOutcome outcome = runCopy(source.fd, destination.fd);
-  stop = true;
-  appender.join();
+  // A machine too busy to run the writer during one job gives the job a
+  // fair success; it must never give anything but that or 70.
+  CopyOutcome outcome{0, nlohmann::json::object()};
+  for (int attempt = 0; attempt < 5 && outcome.result.value("errno", 0) != 70; ++attempt) {
+    std::atomic<bool> stop = false;
+    std::atomic<long> written = 0;
+    std::thread appender([&] {
+      // Bounded, so that a test that goes wrong cannot fill the memory.
+      for (long i = 0; i < 20'000'000 && !stop; ++i) written += write(writer.fd, "x", 1);
+    });
+    while (written == 0) std::this_thread::yield();
+    outcome = runCopy(source.fd, destination.fd);
+    stop = true;
+    appender.join();
+    EXPECT_TRUE(outcome.status == 0 || outcome.result["errno"] == 70) << outcome.result.dump();
+  }
   expectFailure(outcome, 70);
 }
 
