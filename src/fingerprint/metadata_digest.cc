@@ -1,0 +1,75 @@
+#include "fingerprint/metadata_digest.h"
+
+#include <vector>
+
+#include "fileops/descriptor_state.h"
+#include "fileops/metadata_failure.h"
+#include "fingerprint/attributes.h"
+#include "platform/acl.h"
+#include "platform/errno_map.h"
+
+namespace fileprobe {
+namespace {
+
+constexpr char kFieldSeparator = ':';
+constexpr char kNameSeparator = '\0';
+
+}  // namespace
+
+std::string metadataText(const FileStatus& status) {
+  std::string text = std::to_string(status.mode);
+  for (const std::string& field :
+       {std::to_string(status.owner), std::to_string(status.group), std::to_string(status.flags),
+        std::to_string(status.modificationTime.seconds),
+        std::to_string(status.modificationTime.nanoseconds),
+        std::to_string(status.creationTime.seconds),
+        std::to_string(status.creationTime.nanoseconds)}) {
+    text.push_back(kFieldSeparator);
+    text += field;
+  }
+  return text;
+}
+
+std::string aclBytes(const AttributeSource& source) {
+  std::string bytes;
+  switch (const int result = source.readAcl(kAclLimit, bytes)) {
+    case 0:
+      return bytes;
+    case kAclTooLarge:
+      throw MetadataFailure{macos::kEINVAL};
+    case kAclChanged:
+      throw MetadataFailure{macos::kESTALE};
+    default:
+      failWithErrno(result);
+  }
+}
+
+std::string aclBytes(int descriptor) { return aclBytes(descriptorAttributeSource(descriptor)); }
+
+Sha256Digest metadataDigest(const AttributeSource& source, const FileStatus& status) {
+  Sha256 hash;
+  sha256Start(hash);
+  sha256Update(hash, metadataText(status));
+  sha256Update(hash, aclBytes(source));
+  const std::vector<std::string> names = attributeNames(source);
+  for (const std::string& name : names) {
+    const char separator[] = {kNameSeparator};
+    sha256Update(hash, std::string_view(separator, 1));
+    sha256Update(hash, name);
+    sha256Update(hash, std::string_view(separator, 1));
+    const Sha256Digest value = attributeDigest(source, name);
+    sha256Update(hash, std::as_bytes(std::span(value)));
+  }
+  // The stillness tests run only after every value has been read.
+  if (attributeNames(source) != names) throw MetadataFailure{macos::kESTALE};
+  FileStatus now;
+  if (const int error = source.readStatus(now); error != 0) failWithErrno(error);
+  if (!sameSourceState(status, now)) throw MetadataFailure{macos::kESTALE};
+  return sha256Finish(hash);
+}
+
+Sha256Digest metadataDigest(int descriptor, const FileStatus& status) {
+  return metadataDigest(descriptorAttributeSource(descriptor), status);
+}
+
+}  // namespace fileprobe

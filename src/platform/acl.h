@@ -1,0 +1,26 @@
+// POSIX ACLs of an open descriptor, through libacl and the ACL attributes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace fileprobe {
+
+// Results besides 0 and a Linux errno.
+inline constexpr int kAclTooLarge = -1;  // a list beyond the caller's bound
+inline constexpr int kAclChanged = -2;   // a list that changed size while it was read
+
+// The ACL item of `descriptor`, so that two items give equal bytes exactly
+// when both their ACLs are equal: when the access ACL is extended, "A", its
+// length (4 bytes, little endian) and libacl's external form; then, when the
+// item has a default ACL (directories only), "D", its length and the
+// kernel's form of it. Empty when there is neither. Each list is at most
+// `maxListBytes`.
+int aclItem(int descriptor, std::size_t maxListBytes, std::string& out);
+
+// Gives `to` the ACLs of `from`: the extended access ACL, or none when
+// `from` has none; and the default ACL, removed from `to` when `from` has
+// none. Nothing is asked of a file system that holds no ACL on either side.
+int copyAcls(int from, int to, std::size_t maxListBytes);
+
+}  // namespace fileprobe

@@ -1,0 +1,19 @@
+// The status fields of an open descriptor that a metadata copy sets.
+// Each returns 0 or the Linux errno; EINTR is retried.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/file_status.h"
+
+namespace fileprobe {
+
+int changeOwner(int descriptor, std::uint32_t owner, std::uint32_t group);
+// `permissions` are the bits under kPermissionMask, set-id and sticky bits included.
+int changePermissions(int descriptor, std::uint32_t permissions);
+// Sets or clears the nodump flag, leaving every other inode flag as it is.
+int setNoDumpFlag(int descriptor, bool noDump);
+int setAccessAndModificationTimes(int descriptor, const Timestamp& access,
+                                  const Timestamp& modification);
+
+}  // namespace fileprobe

@@ -1,0 +1,67 @@
+#include "platform/xattr.h"
+
+#include <sys/xattr.h>
+
+#include <cerrno>
+
+namespace fileprobe {
+namespace {
+
+// Linux's calls take no options word; no value is created exclusively.
+constexpr int kReplaceOrCreate = 0;
+
+template <typename Call>
+int sizeResult(Call call, std::size_t& out) {
+  ssize_t n;
+  do {
+    n = call();
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return errno;
+  out = static_cast<std::size_t>(n);
+  return 0;
+}
+
+template <typename Call>
+int statusResult(Call call) {
+  int result;
+  do {
+    result = call();
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+int attributeListSize(int descriptor, std::size_t& size) {
+  return sizeResult([&] { return ::flistxattr(descriptor, nullptr, 0); }, size);
+}
+
+int listAttributes(int descriptor, std::span<char> buffer, std::size_t& got) {
+  return sizeResult([&] { return ::flistxattr(descriptor, buffer.data(), buffer.size()); }, got);
+}
+
+int attributeValueSize(int descriptor, const std::string& name, std::size_t& size) {
+  return sizeResult([&] { return ::fgetxattr(descriptor, name.c_str(), nullptr, 0); }, size);
+}
+
+int readAttribute(int descriptor, const std::string& name, std::span<std::byte> buffer,
+                  std::size_t& got) {
+  return sizeResult(
+      [&] { return ::fgetxattr(descriptor, name.c_str(), buffer.data(), buffer.size()); }, got);
+}
+
+int writeAttribute(int descriptor, const std::string& name, std::string_view value) {
+  const char* bytes = value.empty() ? "" : value.data();
+  return statusResult(
+      [&] { return ::fsetxattr(descriptor, name.c_str(), bytes, value.size(), kReplaceOrCreate); });
+}
+
+int removeAttribute(int descriptor, const std::string& name) {
+  return statusResult([&] { return ::fremovexattr(descriptor, name.c_str()); });
+}
+
+bool isAbsentAttributeError(int linuxErrno) {
+  return linuxErrno == ENODATA || linuxErrno == EOPNOTSUPP;
+}
+
+}  // namespace fileprobe

@@ -1,0 +1,195 @@
+#include "fileops/metadata_copy_job.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace fileprobe {
+namespace {
+
+using nlohmann::json;
+using testing::TempDir;
+
+struct Fd {
+  int fd;
+  explicit Fd(const std::string& path, int flags = O_RDONLY) : fd(open(path.c_str(), flags)) {}
+  ~Fd() { close(fd); }
+};
+
+// The standard output of a shell command; the tools of attr, acl and
+// e2fsprogs read and set what the job copies, independently of it.
+std::string shell(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  EXPECT_EQ(pclose(pipe), 0) << command;
+  return out;
+}
+
+// Mode, owner, group, access and modification times with nanoseconds,
+// nodump and the other inode flags, both ACLs, every attribute and value.
+std::string metadataOf(const std::string& path) {
+  return shell("stat -c '%f %u:%g %x %y' " + path + "; lsattr -d " + path +
+               " | cut -d' ' -f1; getfacl -cnp " + path + "; getfattr -d -m - -e hex " + path +
+               " 2>/dev/null | tail -n +2");
+}
+
+struct CopyOutcome {
+  int status = 0;
+  json result = json::object();
+};
+
+// The job with `source` as descriptor 3 and `destination` as 4; a negative
+// descriptor is not handed over.
+CopyOutcome runCopy(int source, int destination,
+                    std::vector<std::string> arguments = {"--copy-metadata-fd"}) {
+  testing::ChildRequest request;
+  request.arguments = std::move(arguments);
+  if (source >= 0) request.descriptors.push_back({3, source});
+  if (destination >= 0) request.descriptors.push_back({4, destination});
+  const testing::ChildOutcome outcome = testing::runChild(request);
+  EXPECT_TRUE(outcome.err.empty()) << outcome.err;
+  EXPECT_EQ(outcome.out.find('\n'), outcome.out.size() - 1) << outcome.out;
+  return {outcome.exitStatus, json::parse(outcome.out)};
+}
+
+void expectFailure(const CopyOutcome& outcome, int code) {
+  EXPECT_EQ(outcome.status, 3);
+  EXPECT_EQ(outcome.result, (json{{"ok", false}, {"verified", false}, {"errno", code}}));
+}
+
+TEST(MetadataCopyJob, RefusesAWrongCountBeforeReadingAndAMissingSourceWithEbadf) {
+  // No descriptor is handed over: reading one would give 9, not 22.
+  expectFailure(runCopy(-1, -1, {"--copy-metadata-fd", "3", "4"}), 22);
+  TempDir dir;
+  testing::writeFile(dir.at("d"), "x");
+  expectFailure(runCopy(-1, Fd(dir.at("d")).fd), 9);
+}
+
+TEST(MetadataCopyJob, RefusesOddKindsTheSameItemAndSharedFiles) {
+  TempDir dir;
+  // A folder's link count is no reason to refuse it: folder2 has three.
+  shell("cd " + dir.path() +
+        " && echo a > file && echo b > other && mkdir -p folder folder2/sub && ln file hard && "
+        "ln -s file link && mkfifo fifo");
+  Fd file(dir.at("file")), other(dir.at("other")), folder(dir.at("folder")),
+      folder2(dir.at("folder2")), again(dir.at("file")), hard(dir.at("hard")),
+      link(dir.at("link"), O_PATH | O_NOFOLLOW), fifo(dir.at("fifo"), O_RDONLY | O_NONBLOCK),
+      device("/dev/null");
+  const std::vector<std::pair<int, int>> refused = {
+      {file.fd, folder.fd}, {folder.fd, file.fd}, {file.fd, file.fd},
+      {file.fd, again.fd},  {hard.fd, file.fd},   {other.fd, file.fd},
+      {link.fd, other.fd},  {fifo.fd, other.fd},  {device.fd, other.fd}};  // "file" has two links
+  for (const auto& [source, destination] : refused) {
+    expectFailure(runCopy(source, destination), 22);
+  }
+  EXPECT_EQ(runCopy(folder.fd, folder2.fd).status, 0);
+}
+
+TEST(MetadataCopyJob, LockedItems) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "needs root";
+  }
+  TempDir dir;
+  const std::string source = dir.at("source"), destination = dir.at("destination");
+  shell("echo a > " + source + " && echo b > " + destination + " && chmod 600 " + source +
+        " && setfattr -n user.new -v 1 " + source);
+  Fd s(source), d(destination);
+  const std::string untouched = metadataOf(destination);
+  for (const std::string lock : {"i", "a"}) {
+    shell("chattr +" + lock + " " + source);
+    const CopyOutcome outcome = runCopy(s.fd, d.fd);
+    shell("chattr -" + lock + " " + source);
+    expectFailure(outcome, 22);
+    EXPECT_EQ(metadataOf(destination), untouched);
+  }
+  // A locked destination passes the checks; its first refusing call (EPERM) ends the copy.
+  shell("chattr +i " + destination);
+  const CopyOutcome outcome = runCopy(s.fd, d.fd);
+  shell("chattr -i " + destination);
+  expectFailure(outcome, 1);
+}
+
+TEST(MetadataCopyJob, AWriterAppendingToTheSourceMakesItStale) {
+  TempDir dir("/dev/shm");
+  // Values to read keep the job busy for milliseconds, so that the writer
+  // runs while it reads.
+  shell("cd " + dir.path() + " && : > source && : > destination && v=$(head -c 61440 /dev/zero" +
+        " | tr '\\0' v) && for i in $(seq 100); do setfattr -n user.a$i -v $v source; done");
+  Fd source(dir.at("source")), destination(dir.at("destination"));
+  Fd writer(dir.at("source"), O_WRONLY | O_APPEND);
+  // A machine too busy to run the writer during a job gives that job a fair
+  // success; it must never give anything but that or 70.
+  CopyOutcome outcome;
+  for (int attempt = 0; attempt < 5 && outcome.result.value("errno", 0) != 70; ++attempt) {
+    std::atomic<bool> stop = false;
+    std::atomic<long> written = 0;
+    std::thread appender([&] {
+      // Bounded, so that a test that goes wrong cannot fill the memory.
+      for (long i = 0; i < 20'000'000 && !stop; ++i) written += write(writer.fd, "x", 1);
+    });
+    while (written == 0) std::this_thread::yield();
+    outcome = runCopy(source.fd, destination.fd);
+    stop = true;
+    appender.join();
+    EXPECT_TRUE(outcome.status == 0 || outcome.result["errno"] == 70) << outcome.result.dump();
+  }
+  expectFailure(outcome, 70);
+}
+
+enum class Items { files, folders, bareSource };
+
+class MetadataCopySuccess : public ::testing::TestWithParam<Items> {};
+
+// Attributes of every size class (60 KiB needs tmpfs: ext4 keeps a file's
+// attributes in one block), ACLs, odd mode bits, nanosecond times, nodump
+// and another owner when root, onto a destination with leftovers that the
+// copy must remove.
+TEST_P(MetadataCopySuccess, CopiesEverythingAndProvesIt) {
+  TempDir dir("/dev/shm");
+  const std::string source = dir.at("source"), destination = dir.at("destination");
+  const bool folders = GetParam() == Items::folders;
+  shell(folders ? "mkdir -m 700 " + source + " " + destination + " && setfacl -d -m u:3:rx,o::- " +
+                      source
+                : "echo source data > " + source + " && echo dest > " + destination);
+  if (GetParam() != Items::bareSource) {
+    shell("setfattr -n user.big -v $(head -c 61440 /dev/zero | tr '\\0' b) " + source +
+          " && setfattr -n user.empty " + source + " && setfattr -n user.small -v value " + source +
+          " && setfacl -m u:1:rw,m::rwx " + source + " && chmod " + (folders ? "2751 " : "0751 ") +
+          source + " && touch -a -d '@1000.000000005' " + source +
+          " && touch -m -d '@1700000000.123456789' " + source +
+          (geteuid() == 0 ? " && chown 1234:2345 " + source + " && chattr +d " + source : ""));
+  }
+  shell("setfattr -n user.stale -v old " + destination + " && setfacl -m u:2:r " + destination);
+  Fd s(source), d(destination);
+
+  const CopyOutcome outcome = runCopy(s.fd, d.fd);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.result.size(), 5u);
+  EXPECT_EQ(outcome.result.value("ok", false) && outcome.result.value("verified", false), true);
+  EXPECT_EQ(outcome.result.value("errno", -1), 0);
+  for (const auto& [key, path] : {std::pair{"source", source}, {"destination", destination}}) {
+    // Seven strings; the destination's size shows its data untouched.
+    EXPECT_EQ(outcome.result[key].size(), 7u);
+    EXPECT_EQ(outcome.result[key].value("ino", "") + " " + outcome.result[key].value("size", ""),
+              shell("stat -c '%i %s' " + path + " | tr -d '\\n'"));
+  }
+  EXPECT_EQ(metadataOf(destination), metadataOf(source));
+  EXPECT_EQ(metadataOf(destination).find("user.stale"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, MetadataCopySuccess,
+                         ::testing::Values(Items::files, Items::folders, Items::bareSource));
+
+}  // namespace
+}  // namespace fileprobe
