@@ -41,8 +41,7 @@ void examinePage(const PdfAccess& pdf, int page, const RecognizeFunction& recogn
     run.ocrFailed = true;
     return;
   }
-  const double scale =
-      std::min(kRenderedLongerSide / box.width, kRenderedLongerSide / box.height);
+  const double scale = std::min(kRenderedLongerSide / box.width, kRenderedLongerSide / box.height);
   const std::optional<Bitmap> bitmap = pdf.renderPage(page, scale);
   // Extracted text is never thrown away: without a bitmap the page keeps
   // its own text, as when recognition fails.

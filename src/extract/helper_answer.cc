@@ -36,8 +36,8 @@ std::optional<ExtractionAnswer> parseAnswer(std::string_view bytes) {
       return std::nullopt;
     }
   }
-  const bool knownMethod =
-      answer.method == kMethodText || answer.method == kMethodOcr || answer.method == kMethodFilename;
+  const bool knownMethod = answer.method == kMethodText || answer.method == kMethodOcr ||
+                           answer.method == kMethodFilename;
   if (!haveText || !haveMethod || !knownMethod) return std::nullopt;
   return answer;
 }

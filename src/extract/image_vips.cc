@@ -58,8 +58,8 @@ std::optional<Bitmap> loadImage(const std::string& bytes) {
   ImageRef ref;
   // First page only, fitted into the box, never enlarged, turned upright
   // by its EXIF orientation (thumbnail's default).
-  const int loaded = vips_thumbnail_source(source, &ref.image, kLongestSide, "height",
-                                           kLongestSide, "size", VIPS_SIZE_DOWN, nullptr);
+  const int loaded = vips_thumbnail_source(source, &ref.image, kLongestSide, "height", kLongestSide,
+                                           "size", VIPS_SIZE_DOWN, nullptr);
   g_object_unref(source);
   if (loaded != 0 || !ref.image) return std::nullopt;
 
@@ -68,15 +68,14 @@ std::optional<Bitmap> loadImage(const std::string& bytes) {
            [](VipsImage* in, VipsImage** out) {
              return vips_colourspace(in, out, VIPS_INTERPRETATION_sRGB, nullptr);
            }) &&
-      (!vips_image_hasalpha(ref.image) || step(ref,
-                                               [](VipsImage* in, VipsImage** out) {
-                                                 VipsArrayDouble* white =
-                                                     vips_array_double_newv(1, kWhite);
-                                                 const int r = vips_flatten(
-                                                     in, out, "background", white, nullptr);
-                                                 vips_area_unref(VIPS_AREA(white));
-                                                 return r;
-                                               })) &&
+      (!vips_image_hasalpha(ref.image) ||
+       step(ref,
+            [](VipsImage* in, VipsImage** out) {
+              VipsArrayDouble* white = vips_array_double_newv(1, kWhite);
+              const int r = vips_flatten(in, out, "background", white, nullptr);
+              vips_area_unref(VIPS_AREA(white));
+              return r;
+            })) &&
       step(ref,
            [](VipsImage* in, VipsImage** out) {
              return vips_colourspace(in, out, VIPS_INTERPRETATION_B_W, nullptr);

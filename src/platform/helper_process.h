@@ -11,12 +11,12 @@
 namespace fileprobe {
 
 struct HelperRequest {
-  std::string program;                  // absolute path, run as it is
-  std::vector<std::string> arguments;   // after argument 0, which is `program`
-  std::vector<std::string> environment; // the child's whole environment
-  int inputDescriptor = -1;             // becomes the child's standard input
-  std::uint64_t addressSpaceBytes = 0;  // RLIMIT_AS (not applied under AddressSanitizer)
-  std::uint64_t cpuSeconds = 0;         // RLIMIT_CPU
+  std::string program;                   // absolute path, run as it is
+  std::vector<std::string> arguments;    // after argument 0, which is `program`
+  std::vector<std::string> environment;  // the child's whole environment
+  int inputDescriptor = -1;              // becomes the child's standard input
+  std::uint64_t addressSpaceBytes = 0;   // RLIMIT_AS (not applied under AddressSanitizer)
+  std::uint64_t cpuSeconds = 0;          // RLIMIT_CPU
   std::chrono::milliseconds wallClock{0};
   std::size_t maxAnswerBytes = 0;
 };
