@@ -42,9 +42,19 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
 // Runs in the forked child: only async-signal-safe calls until execve.
 [[noreturn]] void becomeHelper(const HelperRequest& request, int outputFd, int nullFd,
                                char* const* argv, char* const* envp) {
-  if (::dup2(request.inputDescriptor, STDIN_FILENO) < 0) ::_exit(127);
-  if (::dup2(outputFd, STDOUT_FILENO) < 0) ::_exit(127);
-  if (::dup2(nullFd, STDERR_FILENO) < 0) ::_exit(127);
+  // Each source first goes above 2: when the caller started us with a
+  // standard descriptor closed, a source may itself be 0, 1 or 2, and
+  // moving it straight into place could overwrite another source, or leave
+  // it marked close-on-exec.
+  const int sources[] = {request.inputDescriptor, outputFd, nullFd};
+  int raised[3];
+  for (int i = 0; i < 3; ++i) {
+    raised[i] = ::fcntl(sources[i], F_DUPFD_CLOEXEC, kFirstDescriptorToClose);
+    if (raised[i] < 0) ::_exit(127);
+  }
+  for (int target = 0; target < 3; ++target) {
+    if (::dup2(raised[target], target) < 0) ::_exit(127);
+  }
   if (::close_range(kFirstDescriptorToClose, UINT_MAX, 0) != 0) ::_exit(127);
   if (kMayLimitAddressSpace) {
     const rlimit space{request.addressSpaceBytes, request.addressSpaceBytes};

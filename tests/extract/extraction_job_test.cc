@@ -63,6 +63,13 @@ TEST(ExtractionJobTest, SizeTestAppliesToTheOpenedFile) {
   EXPECT_EQ(extract("/dev/zero"), filenameResult(kWarningUnreadableOrTooLarge));
 }
 
+TEST(ExtractionJobTest, ReadsTheFileWhenStartedWithStandardInputClosed) {
+  ChildRequest request;
+  request.program = "/bin/sh";
+  request.arguments = {"-c", "exec \"$0\" \"$1\" <&-", FILEPROBE_BINARY, fixture("text_40.pdf")};
+  EXPECT_EQ(resultOf(testing::runChild(request))["method"], "text");
+}
+
 TEST(ExtractionJobTest, NonImagesOnTheImageRoad) {
   TempDir dir;
   testing::writeFile(dir.at("empty.jpg"), "");
