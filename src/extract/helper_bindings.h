@@ -1,5 +1,7 @@
 // The extraction helper's bindings to poppler, libvips and tesseract, one
-// file each; nothing else in the program includes those libraries.
+// shared module each, loaded only when a file needs that library: text
+// layers of a PDF never load libvips or tesseract, whose start-up alone
+// would cost more than reading three pages.
 #pragma once
 
 #include <memory>
@@ -19,8 +21,17 @@ std::optional<PdfAccess> openPdf(std::shared_ptr<const std::string> bytes);
 // decoded at once; nothing when no image can be made of it.
 std::optional<Bitmap> loadImage(const std::string& bytes);
 
-// Tesseract with the Korean and English LSTM models, made on the first
-// call and kept for the pages that follow.
+// Tesseract with the Korean and English LSTM models, loaded and set up on
+// the first call and kept for the pages that follow.
 RecognizeFunction tesseractRecognizer();
+
+// The entry point each module exports, under the names below.
+using OpenPdfEntry = void(std::shared_ptr<const std::string> bytes, std::optional<PdfAccess>& out);
+using LoadImageEntry = void(const std::string& bytes, std::optional<Bitmap>& out);
+using RecognizerEntry = void(RecognizeFunction& out);
+
+inline constexpr const char* kOpenPdfEntry = "fileprobeOpenPdf";
+inline constexpr const char* kLoadImageEntry = "fileprobeLoadImage";
+inline constexpr const char* kRecognizerEntry = "fileprobeRecognizer";
 
 }  // namespace fileprobe

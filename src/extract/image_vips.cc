@@ -49,9 +49,7 @@ bool step(ImageRef& ref, Operation operation) {
   return true;
 }
 
-}  // namespace
-
-std::optional<Bitmap> loadImage(const std::string& bytes) {
+std::optional<Bitmap> loadWithVips(const std::string& bytes) {
   if (!startVips() || bytes.empty()) return std::nullopt;
   VipsSource* source = vips_source_new_from_memory(bytes.data(), bytes.size());
   if (!source) return std::nullopt;
@@ -99,4 +97,12 @@ std::optional<Bitmap> loadImage(const std::string& bytes) {
   return bitmap;
 }
 
+}  // namespace
 }  // namespace fileprobe
+
+extern "C" [[gnu::visibility("default")]] void fileprobeLoadImage(
+    const std::string& bytes, std::optional<fileprobe::Bitmap>& out) {
+  out = fileprobe::loadWithVips(bytes);
+}
+
+static_assert(std::is_same_v<decltype(fileprobeLoadImage), fileprobe::LoadImageEntry>);

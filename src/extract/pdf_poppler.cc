@@ -43,9 +43,7 @@ std::optional<Bitmap> grayBitmap(const poppler::image& image, double pixelsPerIn
   return bitmap;
 }
 
-}  // namespace
-
-std::optional<PdfAccess> openPdf(std::shared_ptr<const std::string> bytes) {
+std::optional<PdfAccess> openWithPoppler(std::shared_ptr<const std::string> bytes) {
   poppler::set_debug_error_function(dropPopplerMessage, nullptr);
   if (bytes->size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
   auto open = std::make_shared<OpenDocument>();
@@ -83,4 +81,12 @@ std::optional<PdfAccess> openPdf(std::shared_ptr<const std::string> bytes) {
   return access;
 }
 
+}  // namespace
 }  // namespace fileprobe
+
+extern "C" [[gnu::visibility("default")]] void fileprobeOpenPdf(
+    std::shared_ptr<const std::string> bytes, std::optional<fileprobe::PdfAccess>& out) {
+  out = fileprobe::openWithPoppler(std::move(bytes));
+}
+
+static_assert(std::is_same_v<decltype(fileprobeOpenPdf), fileprobe::OpenPdfEntry>);

@@ -65,9 +65,7 @@ std::optional<std::string> recognizeWith(tesseract::TessBaseAPI& engine, const B
   return joined;
 }
 
-}  // namespace
-
-RecognizeFunction tesseractRecognizer() {
+RecognizeFunction engineRecognizer() {
   auto engine = std::make_shared<std::unique_ptr<tesseract::TessBaseAPI>>();
   return [engine](const Bitmap& bitmap) -> std::optional<std::string> {
     if (!*engine) {
@@ -82,4 +80,12 @@ RecognizeFunction tesseractRecognizer() {
   };
 }
 
+}  // namespace
 }  // namespace fileprobe
+
+extern "C" [[gnu::visibility("default")]] void fileprobeRecognizer(
+    fileprobe::RecognizeFunction& out) {
+  out = fileprobe::engineRecognizer();
+}
+
+static_assert(std::is_same_v<decltype(fileprobeRecognizer), fileprobe::RecognizerEntry>);
