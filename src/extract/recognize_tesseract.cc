@@ -26,7 +26,9 @@ std::string lineText(tesseract::ResultIterator& line) {
   const std::unique_ptr<char[]> text(line.GetUTF8Text(tesseract::RIL_TEXTLINE));
   if (!text) return "";
   std::string out(text.get());
-  if (!out.empty() && out.back() == '\n') out.pop_back();
+  // The engine ends each line with a line feed, and the last line of a
+  // paragraph with a second one.
+  while (!out.empty() && out.back() == '\n') out.pop_back();
   return out;
 }
 
