@@ -30,12 +30,14 @@ pango-view -q --font="NanumMyeongjo 13" --dpi=150 --margin=40 --width=720 --wrap
 convert "$work/page.png" -background '#f4f1ea' -rotate 1.2 -attenuate 0.4 +noise Gaussian \
   -blur 0x0.7 -resize 1700x -quality 88 "$work/photo.jpg"
 plan cli_ocr "$ocr_runs" /usr/bin/tesseract "$work/photo.jpg" - -l kor+eng
+plan cli_ocr_block "$ocr_runs" /usr/bin/tesseract "$work/photo.jpg" - -l kor+eng --psm 6
 plan fileprobe_ocr "$ocr_runs" "$fileprobe" "$work/photo.jpg"
 echo "Image OCR of a $(identify -format '%wx%h' "$work/photo.jpg") document photo ($ocr_runs runs each):"
 # The CLI reports its guessed resolution on standard error.
 OMP_THREAD_LIMIT=1 "$spawn_bench" 2>/dev/null \
   "tesseract IMG - -l kor+eng [OMP_THREAD_LIMIT 1]=$work/cli_ocr" \
-  "fileprobe IMG=$work/fileprobe_ocr"
+  "fileprobe IMG=$work/fileprobe_ocr" \
+  "tesseract ... --psm 6, as fileprobe reads=$work/cli_ocr_block"
 
 # 2. A 200-page PDF with a text layer on every page.
 pages=()
@@ -72,5 +74,6 @@ for file in "$work/big.png" "$work/big.jpg"; do
   kib=$( { /usr/bin/time -f '%M' "$fileprobe" "$file" >/dev/null; } 2>&1 | tail -1)
   printf '  %-8s %s, %5.1f MB: peak %d KiB = %.1f MiB\n' "$(basename "$file")" \
     "$(vipsheader -f width "$file")x$(vipsheader -f height "$file")" \
-    "$(echo "$(stat -c %s "$file") / 1000000" | bc -l)" "$kib" "$(echo "$kib / 1024" | bc -l)"
+    "$(awk "BEGIN { print $(stat -c %s "$file") / 1000000 }")" "$kib" \
+    "$(awk "BEGIN { print $kib / 1024 }")"
 done

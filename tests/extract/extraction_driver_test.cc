@@ -90,12 +90,6 @@ TEST(PdfRoadTest, ThreePagesAreExaminedAndMorePagesAreNamed) {
   EXPECT_EQ(answer.warning, std::string(kWarningFirstThreePages));
 }
 
-TEST(PdfRoadTest, NoPagesOrUnopenedDocument) {
-  FakePdf none;
-  EXPECT_EQ(run(none), (ExtractionAnswer{"", "filename", std::nullopt}));
-  EXPECT_EQ(pdfRoadAnswer(std::nullopt, recogniserOf(none)), filenameAnswer(kWarningUnreadablePdf));
-}
-
 TEST(PdfRoadTest, MissingPageIsSkippedSilently) {
   FakePdf fake{{{.text = std::nullopt}, {.text = kGoodText}}};
   EXPECT_EQ(run(fake), (ExtractionAnswer{kGoodText, "text", std::nullopt}));
