@@ -8,7 +8,7 @@
 set -euo pipefail
 build=$(realpath "${1:-build}")
 ocr_runs=${2:-7}
-pdf_runs=${3:-40}
+pdf_runs=${3:-200}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
