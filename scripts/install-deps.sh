@@ -13,7 +13,7 @@ packages=(
   googletest libgtest-dev attr acl e2fsprogs python3
   fonts-nanum imagemagick qpdf pango1.0-tools poppler-utils
   # benchmarks and fuzzing
-  hyperfine tesseract-ocr clang libclang-rt-14-dev
+  hyperfine tesseract-ocr clang libclang-rt-14-dev libvips-tools time
 )
 
 missing=()

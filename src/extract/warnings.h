@@ -17,7 +17,8 @@ inline constexpr std::string_view kWarningImageNotRecognised =
 inline constexpr std::string_view kWarningImageRecognised =
     "이미지 첫 장의 글자를 인식했어요. OCR 결과에는 오인식이 있을 수 있어요.";
 inline constexpr std::string_view kWarningFirstThreePages = "PDF 첫 3페이지만 분석했어요.";
-inline constexpr std::string_view kWarningSomePagesFailed = "일부 페이지의 글자를 인식하지 못했어요.";
+inline constexpr std::string_view kWarningSomePagesFailed =
+    "일부 페이지의 글자를 인식하지 못했어요.";
 inline constexpr std::string_view kWarningOcrMayErr = "OCR 결과에는 오인식이 있을 수 있어요.";
 
 }  // namespace fileprobe

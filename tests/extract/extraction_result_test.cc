@@ -54,7 +54,8 @@ TEST_F(EmitTest, CutsTheTextAtSixtyThousandCharacters) {
 }
 
 TEST_F(EmitTest, KeepsTheLastClusterWholeAtTheCut) {
-  const std::string jamo = "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8";  // one syllable, three code points
+  const std::string jamo =
+      "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8";  // one syllable, three code points
   const std::string text = std::string(59999, 'x') + jamo + "tail";
   const auto written = json::parse(standardOutputOf([&] { emit(text, kMethodText, {}); }));
   EXPECT_EQ(written["text"], std::string(59999, 'x') + jamo);

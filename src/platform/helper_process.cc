@@ -1,0 +1,176 @@
+#include "platform/helper_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+
+#include "platform/unique_fd.h"
+
+namespace fileprobe {
+namespace {
+
+// AddressSanitizer reserves terabytes of shadow memory at start-up, so an
+// address-space limit would only make the sanitized helper fail to start.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMayLimitAddressSpace = false;
+#else
+constexpr bool kMayLimitAddressSpace = true;
+#endif
+
+constexpr std::size_t kReadChunkBytes = 65536;
+constexpr int kFirstDescriptorToClose = 3;
+// How often a child that closed its output is checked for its end when no
+// process descriptor can be had to wait on.
+constexpr long kReapPollNanoseconds = 200'000;
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<char*> pointersTo(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (auto& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Runs in the forked child: only async-signal-safe calls until execve.
+[[noreturn]] void becomeHelper(const HelperRequest& request, int outputFd, int nullFd,
+                               char* const* argv, char* const* envp) {
+  // Each source first goes above 2: when the caller started us with a
+  // standard descriptor closed, a source may itself be 0, 1 or 2, and
+  // moving it straight into place could overwrite another source, or leave
+  // it marked close-on-exec.
+  const int sources[] = {request.inputDescriptor, outputFd, nullFd};
+  int raised[3];
+  for (int i = 0; i < 3; ++i) {
+    raised[i] = ::fcntl(sources[i], F_DUPFD_CLOEXEC, kFirstDescriptorToClose);
+    if (raised[i] < 0) ::_exit(127);
+  }
+  for (int target = 0; target < 3; ++target) {
+    if (::dup2(raised[target], target) < 0) ::_exit(127);
+  }
+  if (::close_range(kFirstDescriptorToClose, UINT_MAX, 0) != 0) ::_exit(127);
+  if (kMayLimitAddressSpace) {
+    const rlimit space{request.addressSpaceBytes, request.addressSpaceBytes};
+    if (::setrlimit(RLIMIT_AS, &space) != 0) ::_exit(127);
+  }
+  const rlimit cpu{request.cpuSeconds, request.cpuSeconds};
+  if (::setrlimit(RLIMIT_CPU, &cpu) != 0) ::_exit(127);
+  ::execve(argv[0], argv, envp);
+  ::_exit(127);
+}
+
+int remainingMilliseconds(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+// Reads the child's output until end of input, the bound or the deadline.
+void collectAnswer(int outputFd, const HelperRequest& request, Clock::time_point deadline,
+                   HelperOutcome& outcome) {
+  std::array<char, kReadChunkBytes> chunk;
+  for (;;) {
+    pollfd waiting{outputFd, POLLIN, 0};
+    const int ready = ::poll(&waiting, 1, remainingMilliseconds(deadline));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
+      outcome.timedOut = true;
+      return;
+    }
+    if (ready < 0) return;
+    ssize_t got;
+    do {
+      got = ::read(outputFd, chunk.data(), chunk.size());
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) return;
+    if (outcome.answer.size() + static_cast<std::size_t>(got) > request.maxAnswerBytes) {
+      outcome.answerTooLong = true;
+      return;
+    }
+    outcome.answer.append(chunk.data(), static_cast<std::size_t>(got));
+  }
+}
+
+// Waits for the child until the deadline, then kills it and waits again.
+int reap(pid_t child, Clock::time_point deadline, bool killNow) {
+  int status = 0;
+  if (!killNow) {
+    // A process descriptor becomes readable when the child ends, so the
+    // usual case (the child exits right after closing its output) costs
+    // no polling delay.
+    const UniqueFd process(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)));
+    if (process.valid()) {
+      pollfd ending{process.get(), POLLIN, 0};
+      while (::poll(&ending, 1, remainingMilliseconds(deadline)) < 0 && errno == EINTR) {
+      }
+    }
+    for (;;) {
+      const pid_t done = ::waitpid(child, &status, WNOHANG);
+      if (done == child) return status;
+      if (done < 0 && errno != EINTR) return -1;
+      if (Clock::now() >= deadline) break;
+      const timespec pause{0, kReapPollNanoseconds};
+      ::nanosleep(&pause, nullptr);
+    }
+  }
+  ::kill(child, SIGKILL);
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return status;
+}
+
+}  // namespace
+
+int runHelper(const HelperRequest& request, HelperOutcome& outcome) {
+  outcome = HelperOutcome{};
+  std::vector<std::string> argvStrings{request.program};
+  argvStrings.insert(argvStrings.end(), request.arguments.begin(), request.arguments.end());
+  std::vector<std::string> envStrings = request.environment;
+  const std::vector<char*> argv = pointersTo(argvStrings);
+  const std::vector<char*> envp = pointersTo(envStrings);
+
+  int nullFd;
+  do {
+    nullFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  } while (nullFd < 0 && errno == EINTR);
+  if (nullFd < 0) return errno;
+  const UniqueFd nullOwner(nullFd);
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return errno;
+  UniqueFd readEnd(pipeFds[0]);
+  UniqueFd writeEnd(pipeFds[1]);
+
+  const auto deadline = Clock::now() + request.wallClock;
+  const pid_t child = ::fork();
+  if (child < 0) return errno;
+  if (child == 0) becomeHelper(request, writeEnd.get(), nullFd, argv.data(), envp.data());
+  writeEnd.reset();
+
+  collectAnswer(readEnd.get(), request, deadline, outcome);
+  readEnd.reset();
+  const int status = reap(child, deadline, outcome.timedOut || outcome.answerTooLong);
+  if (status < 0) return 0;
+  if (!outcome.timedOut && !outcome.answerTooLong && WIFEXITED(status) &&
+      WEXITSTATUS(status) == 0) {
+    outcome.exitedWithZero = true;
+  }
+  return 0;
+}
+
+std::string runningExecutablePath() {
+  std::array<char, PATH_MAX> buffer;
+  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return "";
+  return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+}  // namespace fileprobe

@@ -1,0 +1,219 @@
+// The extraction job through the built program and its helper.
+#include "extract/extraction_job.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "extract/warnings.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace fileprobe {
+namespace {
+
+using nlohmann::json;
+using testing::ChildOutcome;
+using testing::ChildRequest;
+using testing::TempDir;
+
+std::string fixture(std::string_view name) {
+  return std::string(FILEPROBE_SOURCE_DIR) + "/tests/fixtures/" + std::string(name);
+}
+
+// The one result line of a run that must end with status 0 and say nothing
+// on standard error.
+json resultOf(const ChildOutcome& outcome) {
+  EXPECT_TRUE(outcome.exited && outcome.exitStatus == 0) << outcome.signal;
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_FALSE(outcome.out.empty());
+  EXPECT_EQ(outcome.out.find('\n'), outcome.out.size() - 1);
+  return json::parse(outcome.out);
+}
+
+json extract(const std::string& path) { return resultOf(testing::runFileprobe({path})); }
+
+json filenameResult(std::string_view warning) {
+  return {{"text", ""}, {"method", "filename"}, {"warning", warning}};
+}
+
+void makeSparseFile(const std::string& path, off_t size) {
+  testing::writeFile(path, "");
+  ASSERT_EQ(truncate(path.c_str(), size), 0);
+}
+
+void copyTo(const std::string& from, const std::string& to) {
+  testing::writeFile(to, testing::readFile(from));
+}
+
+TEST(ExtractionJobTest, SizeTestAppliesToTheOpenedFile) {
+  TempDir dir;
+  makeSparseFile(dir.at("limit.png"), 67108864);
+  makeSparseFile(dir.at("over.png"), 67108865);
+  ASSERT_EQ(symlink(dir.at("over.png").c_str(), dir.at("link.png").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.at("fifo.png").c_str(), 0600), 0);
+  mkdir(dir.at("folder.png").c_str(), 0700);
+  testing::writeFile(dir.at("empty.jpg"), "");
+  // Pass the size test and are read, but hold no image.
+  for (const std::string& path : {dir.at("limit.png"), dir.at("empty.jpg"), fixture("plain.txt")}) {
+    EXPECT_EQ(extract(path), filenameResult(kWarningUnreadableImage)) << path;
+  }
+  for (const char* name : {"over.png", "link.png", "fifo.png", "folder.png", "missing.png"}) {
+    EXPECT_EQ(extract(dir.at(name)), filenameResult(kWarningUnreadableOrTooLarge)) << name;
+  }
+  EXPECT_EQ(extract("/dev/zero"), filenameResult(kWarningUnreadableOrTooLarge));
+}
+
+TEST(ExtractionJobTest, ReadsTheFileWhenStartedWithStandardInputClosed) {
+  ChildRequest request;
+  request.program = "/bin/sh";
+  request.arguments = {"-c", "exec \"$0\" \"$1\" <&-", FILEPROBE_BINARY, fixture("text_40.pdf")};
+  EXPECT_EQ(resultOf(testing::runChild(request))["method"], "text");
+}
+
+TEST(ExtractionJobTest, RoadIsChosenByTheLowerCasedExtension) {
+  TempDir dir;
+  for (const char* name : {"a.PDF", "b.Pdf", "c.pdf.png", "noextension"}) {
+    copyTo(fixture("locked.pdf"), dir.at(name));
+  }
+  // The same locked PDF: refused as a PDF, or as no image.
+  for (const char* name : {"a.PDF", "b.Pdf"}) {
+    EXPECT_EQ(extract(dir.at(name)), filenameResult(kWarningUnreadablePdf)) << name;
+  }
+  for (const char* name : {"c.pdf.png", "noextension"}) {
+    EXPECT_EQ(extract(dir.at(name)), filenameResult(kWarningUnreadableImage)) << name;
+  }
+}
+
+TEST(ExtractionJobTest, PdfTextLayers) {
+  const std::string page = "Page 1 of the sample document, with enough words.";
+  const json three = extract(fixture("text_3_pages.pdf"));
+  EXPECT_EQ(three["method"], "text");
+  EXPECT_FALSE(three.contains("warning"));
+  EXPECT_EQ(three["text"].get<std::string>().rfind(page + "\n\nPage 2", 0), 0u);
+  for (const char* name : {"text_4_pages.pdf", "text_10_pages.pdf"}) {
+    const json many = extract(fixture(name));
+    EXPECT_EQ(many["text"], three["text"]) << name;
+    EXPECT_EQ(many["method"], "text");
+    EXPECT_EQ(many["warning"], kWarningFirstThreePages);
+  }
+  EXPECT_EQ(extract(fixture("text_40.pdf")),
+            (json{{"text", std::string(40, 'y')}, {"method", "text"}}));
+  const json korean = extract(fixture("korean_text.pdf"));
+  EXPECT_NE(korean["text"].get<std::string>().find("한국어와 English"), std::string::npos);
+  EXPECT_EQ(extract(fixture("zero_pages.pdf")), (json{{"text", ""}, {"method", "filename"}}));
+  EXPECT_EQ(extract(fixture("locked.pdf")), filenameResult(kWarningUnreadablePdf));
+}
+
+TEST(ExtractionJobTest, PdfPagesWithoutUsableTextAreRecognised) {
+  // 39 characters of text layer: the page is rendered and recognised.
+  EXPECT_EQ(extract(fixture("text_39.pdf"))["method"], "ocr");
+  const json scanned = extract(fixture("scanned.pdf"));
+  EXPECT_EQ(scanned["method"], "ocr");
+  EXPECT_EQ(scanned["warning"], kWarningOcrMayErr);
+  EXPECT_NE(scanned["text"].get<std::string>().find("Korean"), std::string::npos);
+  EXPECT_NE(scanned["text"].get<std::string>().find("한국어"), std::string::npos);
+  // Two blank scans: no entries, so no text of line feeds.
+  EXPECT_EQ(extract(fixture("blank_scans.pdf")), filenameResult(kWarningOcrMayErr));
+  const json mixed = extract(fixture("scan_then_text.pdf"));
+  EXPECT_EQ(mixed["method"], "ocr");
+  EXPECT_EQ(mixed["warning"],
+            std::string(kWarningFirstThreePages) + " " + std::string(kWarningOcrMayErr));
+  EXPECT_NE(mixed["text"].get<std::string>().find("scanned page\n\nPage 2 of"), std::string::npos);
+}
+
+TEST(ExtractionJobTest, ImagesAreRecognisedWhateverTheCallersEnvironment) {
+  ChildRequest request;
+  request.arguments = {std::string(FILEPROBE_SOURCE_DIR) + "/samples/demo.png"};
+  // Variables the libraries would read; the helper never sees them.
+  request.environment = std::vector<std::string>{
+      "TESSDATA_PREFIX=/nonexistent", "OMP_THREAD_LIMIT=junk", "VIPS_CONCURRENCY=-5",
+      "VIPS_BLOCK_UNTRUSTED=0", "LD_LIBRARY_PATH=/nonexistent"};
+  const json image = resultOf(testing::runChild(request));
+  EXPECT_EQ(image["method"], "ocr");
+  EXPECT_EQ(image["warning"], kWarningImageRecognised);
+  const std::string text = image["text"];
+  EXPECT_NE(text.find("회의"), std::string::npos) << text;
+  EXPECT_NE(text.find("file classifier"), std::string::npos) << text;
+  // One line feed between lines, paragraph ends included.
+  EXPECT_EQ(text.find("\n\n"), std::string::npos) << text;
+}
+
+TEST(ExtractionJobTest, FirstFrameOnlyAndRecordedOrientationApplied) {
+  for (const char* name : {"two_frames.tif", "two_frames.gif"}) {
+    const std::string text = extract(fixture(name))["text"];
+    EXPECT_NE(text.find("FIRST"), std::string::npos) << name;
+    EXPECT_EQ(text.find("SECOND"), std::string::npos) << name;
+  }
+  const std::string rotated = extract(fixture("rotated_exif.jpg"))["text"];
+  EXPECT_NE(rotated.find("Rotated photo"), std::string::npos) << rotated;
+}
+
+// A copy of the program beside a stand-in helper, laid out as installed.
+class BrokenHelperTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mkdir(root.at("bin").c_str(), 0755);
+    mkdir(root.at("libexec").c_str(), 0755);
+    mkdir(root.at("libexec/fileprobe").c_str(), 0755);
+    copyTo(FILEPROBE_BINARY, program());
+    chmod(program().c_str(), 0755);
+  }
+  std::string program() const { return root.at("bin/fileprobe"); }
+  void installHelper(const std::string& script) {
+    const std::string helper = root.at("libexec/fileprobe/fileprobe-extract");
+    testing::writeFile(helper, "#!/bin/sh\n" + script + "\n");
+    chmod(helper.c_str(), 0755);
+  }
+  json extractWith(const std::string& path) {
+    ChildRequest request;
+    request.program = program();
+    request.arguments = {path};
+    return resultOf(testing::runChild(request));
+  }
+  TempDir root;
+};
+
+TEST_F(BrokenHelperTest, AHelperThatDoesNotAnswerGivesTheRoadsCannotReadResult) {
+  const std::vector<std::string> scripts{
+      "",  // no helper installed at all
+      "kill -SEGV $$",
+      "kill -KILL $$",
+      "printf '{\"text\":\"half' ; exit 0",
+      "printf '{\"text\":\"x\",\"method\":\"ocr\"}'; exit 1",
+      "printf '{\"text\":\"x\",\"method\":\"magic\"}'",
+      "exec /usr/bin/head -c 40000000 /dev/zero",
+  };
+  for (const std::string& script : scripts) {
+    if (!script.empty()) installHelper(script);
+    EXPECT_EQ(extractWith(fixture("text_40.pdf")), filenameResult(kWarningUnreadablePdf)) << script;
+    EXPECT_EQ(extractWith(fixture("scan_page.png")), filenameResult(kWarningUnreadableImage))
+        << script;
+  }
+  // The helper's answer is written as it is, once it is a valid one.
+  installHelper("printf '{\"text\":\"x\",\"method\":\"ocr\"}'");
+  EXPECT_EQ(extractWith(fixture("scan_page.png")), (json{{"text", "x"}, {"method", "ocr"}}));
+}
+
+TEST_F(BrokenHelperTest, HelperSeesOnlyTheFileAndAFixedEnvironment) {
+  // The helper reports its environment, standard input and open descriptors.
+  installHelper(
+      "printf '{\"text\":\"%s|%s|%s\",\"method\":\"text\"}' \"$(/usr/bin/env | /usr/bin/tr '\\n' "
+      "' ')\" \"$(/usr/bin/head -c 5)\" \"$(/usr/bin/ls /proc/self/fd | /usr/bin/tr '\\n' ' ')\"");
+  ChildRequest request;
+  request.program = program();
+  request.arguments = {fixture("text_40.pdf")};
+  request.environment = std::vector<std::string>{"SECRET=1", "TESSDATA_PREFIX=/x"};
+  request.descriptors = {{3, 0}, {4, 1}};
+  const std::string text = resultOf(testing::runChild(request))["text"];
+  EXPECT_EQ(text.substr(0, text.find('|')).find("SECRET"), std::string::npos) << text;
+  EXPECT_NE(text.find("OMP_THREAD_LIMIT=1"), std::string::npos) << text;
+  EXPECT_NE(text.find("|%PDF-|"), std::string::npos) << text;
+  // 0, 1, 2 and the descriptor ls itself opens; nothing of the caller's.
+  EXPECT_EQ(text.substr(text.rfind('|') + 1), "0 1 2 3 ") << text;
+}
+
+}  // namespace
+}  // namespace fileprobe
