@@ -8,37 +8,22 @@ namespace fileprobe {
 namespace {
 
 TEST(MacosErrno, NumbersThatDifferBetweenTheSystemsAreTranslatedByName) {
-  EXPECT_EQ(macosErrno(EAGAIN), 35);
-  EXPECT_EQ(macosErrno(EWOULDBLOCK), 35);
-  EXPECT_EQ(macosErrno(EDEADLK), 11);
-  EXPECT_EQ(macosErrno(ELOOP), 62);
-  EXPECT_EQ(macosErrno(ENAMETOOLONG), 63);
-  EXPECT_EQ(macosErrno(ENOTEMPTY), 66);
-  EXPECT_EQ(macosErrno(ENOSYS), 78);
-  EXPECT_EQ(macosErrno(ESTALE), 70);
-  EXPECT_EQ(macosErrno(EDQUOT), 69);
-  EXPECT_EQ(macosErrno(ENODATA), 93);
-  EXPECT_EQ(macosErrno(EOPNOTSUPP), 45);
-  EXPECT_EQ(macosErrno(ENOTSUP), 45);
-  EXPECT_EQ(macosErrno(EOVERFLOW), 84);
-  EXPECT_EQ(macosErrno(EILSEQ), 92);
-  EXPECT_EQ(macosErrno(ECANCELED), 89);
-  EXPECT_EQ(macosErrno(ETIMEDOUT), 60);
-  EXPECT_EQ(macosErrno(ECONNREFUSED), 61);
-  EXPECT_EQ(macosErrno(ENOLCK), 77);
+  // Linux number, macOS number.
+  const int translated[][2] = {
+      {EAGAIN, 35},     {EWOULDBLOCK, 35},  {EDEADLK, 11},   {ELOOP, 62},  {ENAMETOOLONG, 63},
+      {ENOTEMPTY, 66},  {ENOSYS, 78},       {ESTALE, 70},    {EDQUOT, 69}, {ENODATA, 93},
+      {EOPNOTSUPP, 45}, {ENOTSUP, 45},      {EOVERFLOW, 84}, {EILSEQ, 92}, {ECANCELED, 89},
+      {ETIMEDOUT, 60},  {ECONNREFUSED, 61}, {ENOLCK, 77}};
+  for (const auto& [number, expected] : translated)
+    EXPECT_EQ(macosErrno(number), expected) << number;
 }
 
-TEST(MacosErrno, LowNumbersSharedByBothSystemsStayTheSame) {
+TEST(MacosErrno, LowNumbersSharedByBothSystemsStayAndLinuxOnlyOnesBecomeEio) {
   for (int e : {EPERM, ENOENT, EIO, EBADF, ENOMEM, EACCES, EEXIST, EXDEV, ENOTDIR, EISDIR, EINVAL,
-                EFBIG, ENOSPC, EROFS, EMLINK, EPIPE, ERANGE}) {
+                EFBIG, ENOSPC, EROFS, EMLINK, EPIPE, ERANGE})
     EXPECT_EQ(macosErrno(e), e) << e;
-  }
-}
-
-TEST(MacosErrno, LinuxOnlyErrnoBecomesEio) {
-  for (int e : {ECHRNG, EL2NSYNC, ENOMEDIUM, EHWPOISON, EKEYEXPIRED, EUCLEAN, ERFKILL, 0, 4095}) {
+  for (int e : {ECHRNG, EL2NSYNC, ENOMEDIUM, EHWPOISON, EKEYEXPIRED, EUCLEAN, ERFKILL, 0, 4095})
     EXPECT_EQ(macosErrno(e), macos::kEIO) << e;
-  }
 }
 
 }  // namespace
