@@ -64,6 +64,9 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
   }
   const rlimit cpu{request.cpuSeconds, request.cpuSeconds};
   if (::setrlimit(RLIMIT_CPU, &cpu) != 0) ::_exit(127);
+  // The job ignores SIGPIPE for its own result line; an ignored signal would
+  // survive execve, and the helper is meant to start with the defaults.
+  ::signal(SIGPIPE, SIG_DFL);
   ::execve(argv[0], argv, envp);
   ::_exit(127);
 }
