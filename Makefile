@@ -41,7 +41,7 @@ fuzz: deps
 # Longer campaigns than the test suite runs: thousands of mutated extraction
 # inputs and many more iterations of the race tests.
 STRESS_INPUTS ?= 3000
-STRESS_ITERATIONS ?= 20000
+STRESS_ITERATIONS ?= 2000
 stress: build
 	python3 fuzz/extraction_mutations.py $(BUILD_DIR)/bin/fileprobe $(STRESS_INPUTS)
 	FILEPROBE_RACE_ITERATIONS=$(STRESS_ITERATIONS) ctest --test-dir $(BUILD_DIR) -R Race \
