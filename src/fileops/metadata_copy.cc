@@ -24,19 +24,6 @@ void copyAttributes(int from, int to) {
   }
 }
 
-void copyAclItem(int from, int to) {
-  switch (const int result = copyAcls(from, to, kAclLimit)) {
-    case 0:
-      return;
-    case kAclTooLarge:
-      throw MetadataFailure{macos::kEINVAL};
-    case kAclChanged:
-      throw MetadataFailure{macos::kESTALE};
-    default:
-      failWithErrno(result);
-  }
-}
-
 }  // namespace
 
 void copyMetadata(int from, int to, const FileStatus& source, const FileStatus& destination) {
@@ -44,7 +31,7 @@ void copyMetadata(int from, int to, const FileStatus& source, const FileStatus& 
     check(changeOwner(to, source.owner, source.group));
   }
   copyAttributes(from, to);
-  copyAclItem(from, to);
+  checkAclResult(copyAcls(from, to, kAclLimit));
   check(changePermissions(to, source.mode & kPermissionMask));
   const bool sourceNoDump = (source.flags & kFlagNoDump) != 0;
   if (sourceNoDump != ((destination.flags & kFlagNoDump) != 0)) {

@@ -30,11 +30,10 @@ std::string metadataText(const FileStatus& status) {
   return text;
 }
 
-std::string aclBytes(const AttributeSource& source) {
-  std::string bytes;
-  switch (const int result = source.readAcl(kAclLimit, bytes)) {
+void checkAclResult(int result) {
+  switch (result) {
     case 0:
-      return bytes;
+      return;
     case kAclTooLarge:
       throw MetadataFailure{macos::kEINVAL};
     case kAclChanged:
@@ -42,6 +41,12 @@ std::string aclBytes(const AttributeSource& source) {
     default:
       failWithErrno(result);
   }
+}
+
+std::string aclBytes(const AttributeSource& source) {
+  std::string bytes;
+  checkAclResult(source.readAcl(kAclLimit, bytes));
+  return bytes;
 }
 
 std::string aclBytes(int descriptor) { return aclBytes(descriptorAttributeSource(descriptor)); }

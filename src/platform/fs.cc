@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/retry.h"
+
 namespace fileprobe {
 namespace {
 
@@ -67,20 +69,14 @@ int writeAll(int descriptor, std::string_view bytes) {
 
 int renameNoReplace(int fromDirectory, const std::string& fromName, int toDirectory,
                     const std::string& toName) {
-  int result;
-  do {
-    result = ::renameat2(fromDirectory, fromName.c_str(), toDirectory, toName.c_str(),
-                         RENAME_NOREPLACE);
-  } while (result != 0 && errno == EINTR);
-  return result == 0 ? 0 : errno;
+  return retryOnInterrupt([&] {
+    return ::renameat2(fromDirectory, fromName.c_str(), toDirectory, toName.c_str(),
+                       RENAME_NOREPLACE);
+  });
 }
 
 int syncDescriptor(int descriptor) {
-  int result;
-  do {
-    result = ::fsync(descriptor);
-  } while (result != 0 && errno == EINTR);
-  return result == 0 ? 0 : errno;
+  return retryOnInterrupt([&] { return ::fsync(descriptor); });
 }
 
 bool mayRead(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }

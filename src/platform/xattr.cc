@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/retry.h"
+
 namespace fileprobe {
 namespace {
 
@@ -19,15 +21,6 @@ int sizeResult(Call call, std::size_t& out) {
   if (n < 0) return errno;
   out = static_cast<std::size_t>(n);
   return 0;
-}
-
-template <typename Call>
-int statusResult(Call call) {
-  int result;
-  do {
-    result = call();
-  } while (result != 0 && errno == EINTR);
-  return result == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -52,12 +45,12 @@ int readAttribute(int descriptor, const std::string& name, std::span<std::byte> 
 
 int writeAttribute(int descriptor, const std::string& name, std::string_view value) {
   const char* bytes = value.empty() ? "" : value.data();
-  return statusResult(
+  return retryOnInterrupt(
       [&] { return ::fsetxattr(descriptor, name.c_str(), bytes, value.size(), kReplaceOrCreate); });
 }
 
 int removeAttribute(int descriptor, const std::string& name) {
-  return statusResult([&] { return ::fremovexattr(descriptor, name.c_str()); });
+  return retryOnInterrupt([&] { return ::fremovexattr(descriptor, name.c_str()); });
 }
 
 bool isAbsentAttributeError(int linuxErrno) {
