@@ -20,31 +20,40 @@ namespace {
 // table is rebuilt, so that no source is overwritten before it is moved.
 constexpr int kParkingDescriptor = 1000;
 
-[[noreturn]] void execChild(const ChildRequest& request, int inputFd, int outFd, int errFd) {
-  std::vector<std::pair<int, int>> parked;
-  for (const auto& [target, source] : request.descriptors) {
-    parked.emplace_back(target, fcntl(source, F_DUPFD, kParkingDescriptor));
+// Everything the child needs, built before fork: the tests fork from a
+// process whose other threads may hold the allocator's lock, so the child
+// makes only async-signal-safe calls until execve.
+struct ExecPlan {
+  std::vector<std::string> argumentStore;
+  std::vector<std::string> environmentStore;
+  std::vector<char*> argv;
+  std::vector<char*> envp;
+  std::vector<std::pair<int, int>> parked;  // {target, parked source}, filled in the child
+
+  explicit ExecPlan(const ChildRequest& request) : parked(request.descriptors) {
+    argumentStore.push_back(request.program);
+    argumentStore.insert(argumentStore.end(), request.arguments.begin(), request.arguments.end());
+    for (auto& a : argumentStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (request.environment) {
+      environmentStore = *request.environment;
+      for (auto& e : environmentStore) envp.push_back(e.data());
+      envp.push_back(nullptr);
+    }
   }
+};
+
+[[noreturn]] void execChild(const ChildRequest& request, ExecPlan& plan, int inputFd, int outFd,
+                            int errFd) {
+  for (auto& [target, source] : plan.parked) source = fcntl(source, F_DUPFD, kParkingDescriptor);
   dup2(inputFd, 0);
   dup2(outFd, 1);
   dup2(errFd, 2);
   close_range(3, kParkingDescriptor - 1, 0);
-  for (const auto& [target, source] : parked) dup2(source, target);
+  for (const auto& [target, source] : plan.parked) dup2(source, target);
   close_range(kParkingDescriptor, ~0U, 0);
-
-  std::vector<std::string> argumentStore{request.program};
-  argumentStore.insert(argumentStore.end(), request.arguments.begin(), request.arguments.end());
-  std::vector<char*> argv;
-  for (auto& a : argumentStore) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> environmentStore;
-  std::vector<char*> envp;
-  if (request.environment) {
-    environmentStore = *request.environment;
-    for (auto& e : environmentStore) envp.push_back(e.data());
-    envp.push_back(nullptr);
-  }
-  execve(request.program.c_str(), argv.data(), request.environment ? envp.data() : environ);
+  execve(request.program.c_str(), plan.argv.data(),
+         request.environment ? plan.envp.data() : environ);
   _exit(127);
 }
 
@@ -73,8 +82,10 @@ ChildOutcome runChild(const ChildRequest& request) {
   // Closed before the child exists, so that its first write already fails.
   if (request.closedOutput) close(outPipe[0]);
 
+  ExecPlan plan(request);
   const pid_t pid = fork();
-  if (pid == 0) execChild(request, pipedInput ? inputPipe[0] : nullInput, outPipe[1], errPipe[1]);
+  if (pid == 0)
+    execChild(request, plan, pipedInput ? inputPipe[0] : nullInput, outPipe[1], errPipe[1]);
   close(outPipe[1]);
   close(errPipe[1]);
   const bool readOutput = !request.closedOutput;
