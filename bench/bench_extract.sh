@@ -15,12 +15,7 @@ trap 'rm -rf "$work"' EXIT
 fileprobe=$build/bin/fileprobe
 spawn_bench=$build/bench/spawn_bench
 
-plan() { # plan NAME RUNS ARG...: the same command line for every run
-  local name=$1 runs=$2; shift 2
-  local line
-  line=$(printf '%s\t' "$@")
-  for _ in $(seq "$runs"); do printf '%s\n' "${line%$'\t'}"; done > "$work/$name"
-}
+source "$(dirname "$0")/plan.sh"
 
 # 1. A photographed page: prose rendered at 150 dpi, slightly turned, noisy,
 # on an off-white sheet, stored as a JPEG of 1700 px width.

@@ -19,15 +19,10 @@ mkdir -p "$deepest"
   done
   printf ']'
 } > "$work/request.json"
-plan() { # plan NAME ARG...: the same command line for every run
-  local name=$1; shift
-  local line
-  line=$(printf '%s\t' "$@")
-  for _ in $(seq "$runs"); do printf '%s\n' "${line%$'\t'}"; done > "$work/$name"
-}
+source "$(dirname "$0")/plan.sh"
 fileprobe=$(realpath "$build/bin/fileprobe")
-plan floor "$(realpath "$build/bench/inspect_floor")"
-plan inspect "$fileprobe" --inspect-paths
+plan floor "$runs" "$(realpath "$build/bench/inspect_floor")"
+plan inspect "$runs" "$fileprobe" --inspect-paths
 # Both must have accepted every path, or the timing compares different work.
 "$fileprobe" --inspect-paths < "$work/request.json" | grep -q '"error"' && {
   echo "bench_inspect: fileprobe refused some paths" >&2; exit 1; }

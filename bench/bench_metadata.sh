@@ -18,15 +18,10 @@ for item in source cp_source; do
 done
 : > "$work/destination"
 : > "$work/cp_destination"
-plan() { # plan NAME ARG...: the same command line for every run
-  local name=$1; shift
-  local line
-  line=$(printf '%s\t' "$@")
-  for _ in $(seq "$runs"); do printf '%s\n' "${line%$'\t'}"; done > "$work/$name"
-}
-plan empty "$(realpath "$build/bench/empty_program")"
-plan copy "$(realpath "$build/bin/fileprobe")" --copy-metadata-fd
-plan cp "$(command -v cp)" --attributes-only --preserve=all "$work/cp_source" "$work/cp_destination"
+source "$(dirname "$0")/plan.sh"
+plan empty "$runs" "$(realpath "$build/bench/empty_program")"
+plan copy "$runs" "$(realpath "$build/bin/fileprobe")" --copy-metadata-fd
+plan cp "$runs" "$(command -v cp)" --attributes-only --preserve=all "$work/cp_source" "$work/cp_destination"
 "$(realpath "$build/bin/fileprobe")" --copy-metadata-fd 3<"$work/source" 4<"$work/destination" |
   grep -q '"ok":true' || { echo "the metadata copy does not succeed here"; exit 1; }
 echo "Metadata copy, 20 attributes of 4 KiB on tmpfs ($runs runs each, interleaved):"

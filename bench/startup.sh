@@ -7,17 +7,12 @@ build=${1:-build}
 runs=${2:-400}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-plan() { # plan NAME ARG...: the same command line for every run
-  local name=$1; shift
-  local line
-  line=$(printf '%s\t' "$@")
-  for _ in $(seq "$runs"); do printf '%s\n' "${line%$'\t'}"; done > "$work/$name"
-}
+source "$(dirname "$0")/plan.sh"
 fileprobe=$(realpath "$build/bin/fileprobe")
-plan empty "$(realpath "$build/bench/empty_program")"
-plan move_bad_count "$fileprobe" --move-exclusive
-plan copy_bad_count "$fileprobe" --copy-metadata-fd 3 4
-plan inspect_empty "$fileprobe" --inspect-paths
+plan empty "$runs" "$(realpath "$build/bench/empty_program")"
+plan move_bad_count "$runs" "$fileprobe" --move-exclusive
+plan copy_bad_count "$runs" "$fileprobe" --copy-metadata-fd 3 4
+plan inspect_empty "$runs" "$fileprobe" --inspect-paths
 printf '[]' > "$work/empty_request"
 echo "Option-job start-up against an empty C++ program ($runs runs each, interleaved):"
 "$build/bench/spawn_bench" --stdin "$work/empty_request" \
