@@ -41,8 +41,8 @@ FileStatus descriptorStat(int descriptor) {
 bool sameSourceState(const FileStatus& first, const FileStatus& second) {
   return first.device == second.device && first.mode == second.mode &&
          first.inode == second.inode && first.owner == second.owner &&
-         first.group == second.group && first.size == second.size &&
-         first.flags == second.flags && first.modificationTime == second.modificationTime &&
+         first.group == second.group && first.size == second.size && first.flags == second.flags &&
+         first.modificationTime == second.modificationTime &&
          first.statusChangeTime == second.statusChangeTime;
 }
 

@@ -32,14 +32,10 @@ std::string metadataText(const FileStatus& status) {
 
 void checkAclResult(int result) {
   switch (result) {
-    case 0:
-      return;
-    case kAclTooLarge:
-      throw MetadataFailure{macos::kEINVAL};
-    case kAclChanged:
-      throw MetadataFailure{macos::kESTALE};
-    default:
-      failWithErrno(result);
+    case 0: return;
+    case kAclTooLarge: throw MetadataFailure{macos::kEINVAL};
+    case kAclChanged: throw MetadataFailure{macos::kESTALE};
+    default: failWithErrno(result);
   }
 }
 

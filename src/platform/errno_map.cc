@@ -12,8 +12,8 @@ constexpr int kEPERM = 1, kENOENT = 2, kESRCH = 3, kEINTR = 4, kEIO = 5, kENXIO 
               kEFAULT = 14, kENOTBLK = 15, kEBUSY = 16, kEEXIST = 17, kEXDEV = 18, kENODEV = 19,
               kENOTDIR = 20, kEISDIR = 21, kEINVAL = 22, kENFILE = 23, kEMFILE = 24, kENOTTY = 25,
               kETXTBSY = 26, kEFBIG = 27, kENOSPC = 28, kESPIPE = 29, kEROFS = 30, kEMLINK = 31,
-              kEPIPE = 32, kEDOM = 33, kERANGE = 34, kEAGAIN = 35, kEINPROGRESS = 36, kEALREADY = 37,
-              kENOTSOCK = 38, kEDESTADDRREQ = 39, kEMSGSIZE = 40, kEPROTOTYPE = 41,
+              kEPIPE = 32, kEDOM = 33, kERANGE = 34, kEAGAIN = 35, kEINPROGRESS = 36,
+              kEALREADY = 37, kENOTSOCK = 38, kEDESTADDRREQ = 39, kEMSGSIZE = 40, kEPROTOTYPE = 41,
               kENOPROTOOPT = 42, kEPROTONOSUPPORT = 43, kESOCKTNOSUPPORT = 44, kENOTSUP = 45,
               kEPFNOSUPPORT = 46, kEAFNOSUPPORT = 47, kEADDRINUSE = 48, kEADDRNOTAVAIL = 49,
               kENETDOWN = 50, kENETUNREACH = 51, kENETRESET = 52, kECONNABORTED = 53,
@@ -23,8 +23,7 @@ constexpr int kEPERM = 1, kENOENT = 2, kESRCH = 3, kEINTR = 4, kEIO = 5, kENXIO 
               kEUSERS = 68, kEDQUOT = 69, kESTALE = 70, kEREMOTE = 71, kENOLCK = 77, kENOSYS = 78,
               kEOVERFLOW = 84, kECANCELED = 89, kEIDRM = 90, kENOMSG = 91, kEILSEQ = 92,
               kENOATTR = 93, kEBADMSG = 94, kEMULTIHOP = 95, kENOLINK = 97, kENOSR = 98,
-              kENOSTR = 99, kEPROTO = 100, kETIME = 101, kENOTRECOVERABLE = 104,
-              kEOWNERDEAD = 105;
+              kENOSTR = 99, kEPROTO = 100, kETIME = 101, kENOTRECOVERABLE = 104, kEOWNERDEAD = 105;
 }  // namespace mac
 
 }  // namespace

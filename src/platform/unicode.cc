@@ -34,8 +34,9 @@ std::pair<std::size_t, std::int64_t> clusterBoundary(std::string_view text,
   std::size_t offset = previous.length;
   while (offset < text.size()) {
     const Decoded next = decodeAt(text, offset);
-    const bool breaks = previous.codePoint < 0 || next.codePoint < 0 ||
-                        utf8proc_grapheme_break_stateful(previous.codePoint, next.codePoint, &state);
+    const bool breaks =
+        previous.codePoint < 0 || next.codePoint < 0 ||
+        utf8proc_grapheme_break_stateful(previous.codePoint, next.codePoint, &state);
     if (breaks) {
       if (clusters == maxCharacters) return {offset, clusters};
       ++clusters;
