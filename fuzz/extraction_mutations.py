@@ -28,12 +28,14 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURES = os.path.join(HERE, "..", "tests", "fixtures")
+sys.path.insert(0, FIXTURES)
+import write_pdf  # noqa: E402  (the fixtures' PDF writer)
 MEMORY_LIMIT_KIB = 2 * 1024 * 1024  # the helper's address-space limit
 TIME_LIMIT_SECONDS = 150            # the helper's processor bound, with room for the parent
 METHODS = {"text", "ocr", "filename"}
 
 
-def text_pdf(lines, extra_trailer=b""):
+def text_pdf(lines):
     """A one-page PDF with a Helvetica text layer, offsets computed."""
     content = b"BT /F1 18 Tf 40 700 Td 22 TL " + b" ".join(
         b"(" + line.encode("latin-1") + b") '" for line in lines) + b" ET"
@@ -45,18 +47,7 @@ def text_pdf(lines, extra_trailer=b""):
         b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream",
         b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
     ]
-    out = bytearray(b"%PDF-1.4\n")
-    offsets = []
-    for number, body in enumerate(objects, start=1):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
-    for offset in offsets:
-        out += b"%010d 00000 n \n" % offset
-    out += b"trailer\n<< /Size %d /Root 1 0 R" % (len(objects) + 1) + extra_trailer
-    out += b" >>\nstartxref\n%d\n%%%%EOF\n" % xref
-    return bytes(out), xref
+    return write_pdf.serialize(objects, 1)
 
 
 def looping_xref_pdf():
