@@ -28,7 +28,9 @@ constexpr unsigned char kWhite = 0xff;
 struct OpenDocument {
   std::shared_ptr<const std::string> bytes;  // both documents read them in place
   std::unique_ptr<poppler::document> document;
-  // The same bytes opened again for rendering, on the first page that needs it.
+  // The same bytes opened again for rendering, on the first page that needs
+  // it. Declared last so it is destroyed first: poppler's global parameters,
+  // which it uses, live only as long as a C++ document does.
   std::unique_ptr<PDFDoc> renderable;
 };
 
