@@ -107,6 +107,30 @@ TEST(ExtractionJobTest, PdfTextLayers) {
   EXPECT_EQ(extract(fixture("locked.pdf")), filenameResult(kWarningUnreadablePdf));
 }
 
+TEST(ExtractionJobTest, PdfTextLayerIsReadColumnAfterColumn) {
+  // Two columns drawn row by row: the physical layout would give
+  // "apple banana cherry   river canyon valley" on one line.
+  const std::string text = extract(fixture("two_columns.pdf"))["text"];
+  const std::size_t lastLeft = text.find("plum");
+  ASSERT_NE(lastLeft, std::string::npos) << text;
+  for (const char* right : {"river", "meadow", "harbor"}) {
+    EXPECT_GT(text.find(right), lastLeft) << right << " in " << text;
+  }
+  EXPECT_NE(text.find("cherry\ngrape"), std::string::npos) << text;
+  EXPECT_EQ(text.find("  "), std::string::npos) << text;
+  EXPECT_EQ(text.find("\n\n\n"), std::string::npos) << text;
+}
+
+TEST(ExtractionJobTest, RecognisedPdfPagesAreTheWholeMediaBoxUpright) {
+  // HARBOR lies inside the crop box, VIOLIN outside it.
+  const std::string cropped = extract(fixture("cropped_scan.pdf"))["text"];
+  EXPECT_NE(cropped.find("HARBOR"), std::string::npos) << cropped;
+  EXPECT_NE(cropped.find("VIOLIN"), std::string::npos) << cropped;
+  // Stored a quarter turn to the left, shown upright by /Rotate 90.
+  const std::string rotated = extract(fixture("rotated_scan.pdf"))["text"];
+  EXPECT_NE(rotated.find("UPRIGHT"), std::string::npos) << rotated;
+}
+
 TEST(ExtractionJobTest, PdfPagesWithoutUsableTextAreRecognised) {
   // 39 characters of text layer: the page is rendered and recognised.
   EXPECT_EQ(extract(fixture("text_39.pdf"))["method"], "ocr");
