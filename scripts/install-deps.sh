@@ -10,10 +10,10 @@ packages=(
   nlohmann-json3-dev libutf8proc-dev nettle-dev libacl1-dev
   libpoppler-cpp-dev libpoppler-private-dev libvips-dev libtesseract-dev tesseract-ocr-kor tesseract-ocr-eng
   # tests: GoogleTest, attribute and flag tools, fixture makers
-  googletest libgtest-dev attr acl e2fsprogs python3
+  googletest libgtest-dev attr acl e2fsprogs btrfs-progs python3
   fonts-nanum imagemagick qpdf pango1.0-tools poppler-utils
   # benchmarks and fuzzing
-  hyperfine tesseract-ocr clang libclang-rt-14-dev libvips-tools time
+  hyperfine tesseract-ocr clang libclang-rt-14-dev libvips-tools time rapidjson-dev
 )
 
 missing=()

@@ -35,6 +35,33 @@ bool isMovableKind(const FileStatus& status) {
   return isRegularFile(status) || isDirectory(status);
 }
 
+bool isIdentifiedItem(const FileStatus& status, std::uint64_t device, std::uint64_t inode) {
+  return status.device == device && status.inode == inode && isMovableKind(status);
+}
+
+struct NamedItem {
+  int parent;
+  const std::string& name;
+};
+
+// The identity check and the rename are two calls, so an item put at the
+// source name between them is the one the rename moved. The item now at
+// the destination name is therefore checked again: when it is another one
+// it goes back to the source name, again without replacing anything, and
+// the answer is ESTALE. When that name has been taken meanwhile, or the
+// destination cannot be read, nothing more is done: both items stay where
+// they are, and the answer is still ESTALE.
+int confirmMovedItem(const MoveOperations& operations, NamedItem from, NamedItem to,
+                     std::uint64_t device, std::uint64_t inode) {
+  FileStatus moved;
+  if (const int error = operations.statAt(to.parent, to.name, moved); error != 0) {
+    return macos::kESTALE;
+  }
+  if (isIdentifiedItem(moved, device, inode)) return 0;
+  (void)operations.rename(to.parent, to.name, from.parent, from.name);
+  return macos::kESTALE;
+}
+
 }  // namespace
 
 void moveResult(bool ok, int errnoValue) {
@@ -47,7 +74,7 @@ void moveResult(bool ok, int errnoValue) {
   std::exit(ok ? 0 : kFileOperationFailed);
 }
 
-int moveExclusive(const Arguments& arguments) {
+int moveExclusive(const Arguments& arguments, const MoveOperations& operations) {
   // Everything is checked before anything is opened.
   if (arguments.size() != kMoveArgumentCount) return macos::kEINVAL;
   const std::string_view source = arguments[kSourceArgument];
@@ -80,7 +107,7 @@ int moveExclusive(const Arguments& arguments) {
   // The name is looked up in the parent just opened, so the item checked is
   // the one the rename below acts on, unless it is replaced in between.
   FileStatus status;
-  if (const int error = statAtNoFollow(sourceParent.descriptor.get(), sourceName, status);
+  if (const int error = operations.statAt(sourceParent.descriptor.get(), sourceName, status);
       error != 0) {
     return closeParents(macosErrno(error));
   }
@@ -91,14 +118,17 @@ int moveExclusive(const Arguments& arguments) {
 
   // Never a plain rename as a fallback: a file system that cannot refuse to
   // replace makes the move fail instead.
-  const int renameError = renameNoReplace(sourceParent.descriptor.get(), sourceName,
-                                          destinationParent.descriptor.get(), destinationName);
+  const NamedItem from{sourceParent.descriptor.get(), sourceName};
+  const NamedItem to{destinationParent.descriptor.get(), destinationName};
+  const int renameError = operations.rename(from.parent, from.name, to.parent, to.name);
   if (renameError != 0) return closeParents(macosErrno(renameError));
-  // The rename has happened whatever the syncs report; they only ask for
-  // both directory entries to reach the disk.
+  const int outcome = confirmMovedItem(operations, from, to, *expectedDevice, *expectedInode);
+  // Both folders have changed whatever the outcome (a rename back changes
+  // them again), and the outcome stands whatever the syncs report; they only
+  // ask for both directory entries to reach the disk.
   (void)syncDescriptor(sourceParent.descriptor.get());
   (void)syncDescriptor(destinationParent.descriptor.get());
-  return closeParents(0);
+  return closeParents(outcome);
 }
 
 void runMoveJob(const Arguments& arguments) {

@@ -33,11 +33,13 @@ void appendSection(std::string& out, char tag, std::string_view bytes) {
 // The access ACL of `descriptor` when it has entries beyond the three that
 // mirror the permission bits; `out` stays empty otherwise. acl_extended_fd
 // also answers 1 for a folder that has only a default ACL, so the access
-// ACL itself is asked whether it is more than the permission bits.
+// ACL itself is asked whether it is more than the permission bits. A file
+// system that cannot hold ACLs (EOPNOTSUPP) has none; setting one there
+// still fails.
 int extendedAccessAcl(int descriptor, OwnedAcl& out) {
   out.reset();
   const int extended = acl_extended_fd(descriptor);
-  if (extended < 0) return errno;
+  if (extended < 0) return errno == EOPNOTSUPP ? 0 : errno;
   if (extended != kExtended) return 0;
   OwnedAcl acl(acl_get_fd(descriptor));
   if (!acl) return errno;

@@ -17,16 +17,6 @@ constexpr unsigned kStatxFields = STATX_BASIC_STATS;
 
 Timestamp timestampOf(const struct statx_timestamp& t) { return {t.tv_sec, t.tv_nsec}; }
 
-std::uint32_t flagsWordOf(const struct statx& record) {
-  const auto known = record.stx_attributes & record.stx_attributes_mask;
-  std::uint32_t flags = 0;
-  if (known & STATX_ATTR_IMMUTABLE) flags |= kFlagImmutable;
-  if (known & STATX_ATTR_APPEND) flags |= kFlagAppendOnly;
-  if (known & STATX_ATTR_NODUMP) flags |= kFlagNoDump;
-  if (known & STATX_ATTR_COMPRESSED) flags |= kFlagCompressed;
-  return flags;
-}
-
 FileStatus statusOf(const struct statx& record) {
   FileStatus status;
   status.device = makedev(record.stx_dev_major, record.stx_dev_minor);
@@ -36,7 +26,7 @@ FileStatus statusOf(const struct statx& record) {
   status.owner = record.stx_uid;
   status.group = record.stx_gid;
   status.size = static_cast<std::int64_t>(record.stx_size);
-  status.flags = flagsWordOf(record);
+  status.flags = flagsWordOf(record.stx_attributes, record.stx_attributes_mask);
   status.accessTime = timestampOf(record.stx_atime);
   status.modificationTime = timestampOf(record.stx_mtime);
   status.statusChangeTime = timestampOf(record.stx_ctime);
@@ -55,6 +45,19 @@ int statxInto(int directory, const char* name, int flags, FileStatus& out) {
 }
 
 }  // namespace
+
+// The compression attribute (chattr +c) is left out: it says how the file
+// system stores the data, a copy cannot set it (ext4 keeps it as a bare
+// flag), and nothing reads it, so a flags word that held it would make
+// every copy of such a file differ from its source.
+std::uint32_t flagsWordOf(std::uint64_t attributes, std::uint64_t reported) {
+  const std::uint64_t known = attributes & reported;
+  std::uint32_t flags = 0;
+  if (known & STATX_ATTR_IMMUTABLE) flags |= kFlagImmutable;
+  if (known & STATX_ATTR_APPEND) flags |= kFlagAppendOnly;
+  if (known & STATX_ATTR_NODUMP) flags |= kFlagNoDump;
+  return flags;
+}
 
 int statPathNoFollow(const std::string& path, FileStatus& out) {
   return statxInto(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, out);

@@ -39,7 +39,6 @@ inline constexpr std::uint32_t kPermissionMask = 07777;
 
 // Bits of the flags word, numbered as the BSD file flags are.
 inline constexpr std::uint32_t kFlagNoDump = 0x1;          // UF_NODUMP
-inline constexpr std::uint32_t kFlagCompressed = 0x20;     // UF_COMPRESSED
 inline constexpr std::uint32_t kFlagImmutable = 0x20000;   // SF_IMMUTABLE
 inline constexpr std::uint32_t kFlagAppendOnly = 0x40000;  // SF_APPEND
 // User and system immutable and append-only flags (UF_IMMUTABLE, UF_APPEND,
@@ -50,6 +49,10 @@ inline std::uint32_t fileType(const FileStatus& status) { return status.mode & k
 inline bool isRegularFile(const FileStatus& s) { return fileType(s) == kTypeRegular; }
 inline bool isDirectory(const FileStatus& s) { return fileType(s) == kTypeDirectory; }
 inline bool isSymbolicLink(const FileStatus& s) { return fileType(s) == kTypeSymbolicLink; }
+
+// The flags word of statx's `attributes`, of which `reported` are the ones
+// the file system reports: immutable, append-only and nodump, nothing else.
+std::uint32_t flagsWordOf(std::uint64_t attributes, std::uint64_t reported);
 
 // Each returns 0 and fills `out`, or returns the Linux errno.
 // The status of the name itself; a final symbolic link is not followed.

@@ -74,6 +74,13 @@ class StringArrayReader final : public json::json_sax_t {
   bool started_ = false;
 };
 
+// nlohmann's lexer takes a NUL byte for the end of the input, as in a C
+// string, so "[]" followed by a NUL and anything at all would be accepted.
+// A JSON text never holds a raw NUL (inside a string it must be escaped,
+// between tokens only white space may stand), so such a text is refused
+// before it is parsed and the whole of it is always judged.
+bool holdsNulByte(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
+
 }  // namespace
 
 std::optional<std::string> serializeCompact(const ResultDictionary& dictionary) {
@@ -86,6 +93,7 @@ std::optional<std::string> serializeCompact(const ResultDictionary& dictionary) 
 
 std::optional<std::vector<std::string>> parseStringArray(std::string_view bytes,
                                                          std::size_t maxElements) {
+  if (holdsNulByte(bytes)) return std::nullopt;
   StringArrayReader reader(maxElements);
   bool accepted = false;
   try {
@@ -98,6 +106,7 @@ std::optional<std::vector<std::string>> parseStringArray(std::string_view bytes,
 }
 
 std::optional<StringDictionary> parseStringObject(std::string_view bytes) {
+  if (holdsNulByte(bytes)) return std::nullopt;
   try {
     const json parsed = json::parse(bytes.begin(), bytes.end());
     if (!parsed.is_object()) return std::nullopt;

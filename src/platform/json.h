@@ -32,12 +32,13 @@ std::optional<std::string> serializeCompact(const ResultDictionary& dictionary);
 
 // The elements of `bytes` when they hold exactly one JSON array of strings
 // (white space around it allowed); nothing for anything else, including
-// invalid UTF-8. The array is rejected as soon as it passes `maxElements`.
+// invalid UTF-8 and a NUL byte anywhere. The array is rejected as soon as it passes `maxElements`.
 std::optional<std::vector<std::string>> parseStringArray(std::string_view bytes,
                                                          std::size_t maxElements);
 
 // The members of `bytes` when they hold exactly one JSON object whose
-// values are all strings; nothing otherwise.
+// values are all strings (white space around it allowed); nothing
+// otherwise, a NUL byte anywhere included.
 std::optional<StringDictionary> parseStringObject(std::string_view bytes);
 
 }  // namespace fileprobe

@@ -23,14 +23,26 @@ int sizeResult(Call call, std::size_t& out) {
   return 0;
 }
 
+// ramfs, vfat and many FUSE and network mounts answer EOPNOTSUPP to every
+// attribute call: an item there has no attributes, so its list is empty,
+// exactly as for an item without any. Only reading is eased; a write that
+// such a file system refuses still fails with this error.
+int emptyWhereUnsupported(int error, std::size_t& out) {
+  if (error != EOPNOTSUPP) return error;
+  out = 0;
+  return 0;
+}
+
 }  // namespace
 
 int attributeListSize(int descriptor, std::size_t& size) {
-  return sizeResult([&] { return ::flistxattr(descriptor, nullptr, 0); }, size);
+  return emptyWhereUnsupported(
+      sizeResult([&] { return ::flistxattr(descriptor, nullptr, 0); }, size), size);
 }
 
 int listAttributes(int descriptor, std::span<char> buffer, std::size_t& got) {
-  return sizeResult([&] { return ::flistxattr(descriptor, buffer.data(), buffer.size()); }, got);
+  return emptyWhereUnsupported(
+      sizeResult([&] { return ::flistxattr(descriptor, buffer.data(), buffer.size()); }, got), got);
 }
 
 int attributeValueSize(int descriptor, const std::string& name, std::size_t& size) {

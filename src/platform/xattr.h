@@ -14,9 +14,11 @@ namespace fileprobe {
 inline constexpr std::string_view kAccessAclAttribute = "system.posix_acl_access";
 inline constexpr std::string_view kDefaultAclAttribute = "system.posix_acl_default";
 
-// The size in bytes of the NUL-separated name list.
+// The size in bytes of the NUL-separated name list; 0 on a file system
+// that cannot hold extended attributes.
 int attributeListSize(int descriptor, std::size_t& size);
-// The name list into `buffer`; `got` is the number of bytes written.
+// The name list into `buffer`; `got` is the number of bytes written (0 on a
+// file system that cannot hold extended attributes).
 int listAttributes(int descriptor, std::span<char> buffer, std::size_t& got);
 // The size in bytes of the value of `name`.
 int attributeValueSize(int descriptor, const std::string& name, std::size_t& size);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -152,6 +153,72 @@ TEST(MetadataCopyJob, RaceWriterAppendingToTheSourceMakesItStale) {
   }
   EXPECT_GT(stale, 0) << "the writer never raced a copy";
 }
+
+// A file system mounted through mount(8) (which sets up a loop device when
+// asked) on a fresh temporary folder, unmounted when the test ends.
+struct ScratchMount {
+  TempDir dir;
+  bool mounted;
+  explicit ScratchMount(const std::string& what)
+      : mounted(std::system(("mount " + what + " " + dir.path() + " 2>/dev/null").c_str()) == 0) {}
+  ~ScratchMount() {
+    if (mounted) std::system(("umount " + dir.path()).c_str());
+  }
+};
+
+std::string modeAndTimesOf(const std::string& path) { return shell("stat -c '%f %x %y' " + path); }
+
+// ramfs answers EOPNOTSUPP to every attribute and ACL call: its items have
+// none, and only a source that has some cannot be copied onto it.
+TEST(MetadataCopyJob, OntoAFileSystemWithoutAttributesCopiesAllItCanHoldAndRefusesTheRest) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a ramfs";
+  ScratchMount ramfs("-t ramfs ramfs");
+  if (!ramfs.mounted) GTEST_SKIP() << "ramfs cannot be mounted here";
+  TempDir disk;
+  const std::string onRamfs = ramfs.dir.at("source"), onDisk = disk.at("source"),
+                    destination = ramfs.dir.at("destination");
+  for (const std::string& source : {onRamfs, onDisk}) {
+    shell("echo a > " + source + " && chmod 640 " + source + " && touch -d '@1700000000.5' " +
+          source);
+  }
+  shell("echo b > " + destination);
+  for (const std::string& source : {onRamfs, onDisk}) {
+    shell("chmod 600 " + destination + " && touch -d '@1000' " + destination);
+    const CopyOutcome outcome = runCopy(Fd(source).fd, Fd(destination).fd);
+    EXPECT_EQ(outcome.status, 0) << source << " " << outcome.result;
+    EXPECT_EQ(modeAndTimesOf(destination), modeAndTimesOf(source)) << source;
+  }
+  // Nothing of the source is ever dropped: EOPNOTSUPP, macOS's 45.
+  shell("setfattr -n user.kept -v 1 " + onDisk);
+  expectFailure(runCopy(Fd(onDisk).fd, Fd(destination).fd), 45);
+  shell("setfattr -x user.kept " + onDisk + " && setfacl -m u:1:r " + onDisk);
+  expectFailure(runCopy(Fd(onDisk).fd, Fd(destination).fd), 45);
+}
+
+// The compression flag (chattr +c) says how the file system stores the
+// data; it is no metadata the copy carries. btrfs keeps it as its
+// btrfs.compression attribute too, which the copy does carry; ext4 keeps the
+// bare flag, which nothing copies.
+class CompressedSource : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CompressedSource, CopiesAndVerifies) {
+  const std::string& type = GetParam();
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a " << type << " image";
+  TempDir images;
+  const std::string image = images.at(type + ".img");
+  const std::string make = type == "btrfs" ? "mkfs.btrfs -q " : "mkfs.ext4 -q -F ";
+  shell("truncate -s 128M " + image + " && " + make + image + " >/dev/null 2>&1 || true");
+  ScratchMount mounted("-t " + type + " -o loop " + image);
+  if (!mounted.mounted) GTEST_SKIP() << "a " << type << " image cannot be mounted here";
+  const std::string source = mounted.dir.at("source"), destination = mounted.dir.at("destination");
+  shell("echo a > " + source + " && chattr +c " + source + " && echo b > " + destination);
+  ASSERT_NE(shell("lsattr " + source + " | cut -d' ' -f1").find('c'), std::string::npos);
+  const CopyOutcome outcome = runCopy(Fd(source).fd, Fd(destination).fd);
+  EXPECT_EQ(outcome.status, 0) << outcome.result;
+  EXPECT_EQ(modeAndTimesOf(destination), modeAndTimesOf(source));
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, CompressedSource, ::testing::Values("btrfs", "ext4"));
 
 enum class Items { files, folders, bareSource };
 

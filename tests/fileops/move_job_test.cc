@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
+#include "fileops/move_job.h"
 #include "race_iterations.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -151,6 +153,60 @@ TEST(MoveJob, MovesAFileAndAFolderAndReportsByStatusWhenNobodyReads) {
   EXPECT_EQ(outcome.exitStatus, 0);
   EXPECT_EQ(readFile(dir.at("renamed")), "file");
   EXPECT_FALSE(exists(dir.at("file")) || exists(dir.at("folder")) || exists(dir.at("moved/file")));
+}
+
+// The move in this process, with its calls on names wrapped so that another
+// item takes the source name between the identity check and the rename:
+// `swap` runs right before the first rename, `afterRename` right after it.
+int moveWithSwap(const std::string& from, const std::string& to, const Identity& id,
+                 const std::function<void()>& swap, const std::function<void()>& afterRename) {
+  MoveOperations operations;
+  int renames = 0;
+  operations.rename = [&](int fromDirectory, const std::string& fromName, int toDirectory,
+                          const std::string& toName) {
+    const bool first = renames++ == 0;
+    if (first) swap();
+    const int error = renameNoReplace(fromDirectory, fromName, toDirectory, toName);
+    if (first) afterRename();
+    return error;
+  };
+  const std::vector<std::string> words = {"fileprobe", "--move-exclusive", from,
+                                          to,          id.device,          id.inode};
+  const int descriptors = testing::openDescriptorCount();
+  const int result = moveExclusive(Arguments(words.begin(), words.end()), operations);
+  EXPECT_EQ(testing::openDescriptorCount(), descriptors);
+  return result;
+}
+
+TEST(MoveJob, AnItemSwappedInBeforeTheRenameIsMovedBackWith70) {
+  testing::TempDir dir;
+  writeFile(dir.at("item"), "identified");
+  writeFile(dir.at("other"), "other");
+  const Identity id = identityOf(dir.at("item"));
+  const auto swap = [&] {
+    std::filesystem::rename(dir.at("item"), dir.at("aside"));
+    std::filesystem::rename(dir.at("other"), dir.at("item"));
+  };
+  EXPECT_EQ(moveWithSwap(dir.at("item"), dir.at("to"), id, swap, [] {}), 70);
+  EXPECT_FALSE(exists(dir.at("to")));
+  EXPECT_EQ(readFile(dir.at("item")), "other");
+  EXPECT_EQ(readFile(dir.at("aside")), "identified");
+}
+
+TEST(MoveJob, AnItemSwappedInWhoseWayBackIsTakenStaysAndGives70) {
+  testing::TempDir dir;
+  writeFile(dir.at("item"), "identified");
+  writeFile(dir.at("other"), "other");
+  const Identity id = identityOf(dir.at("item"));
+  const auto swap = [&] {
+    std::filesystem::rename(dir.at("item"), dir.at("aside"));
+    std::filesystem::rename(dir.at("other"), dir.at("item"));
+  };
+  const auto takeSourceName = [&] { writeFile(dir.at("item"), "third"); };
+  EXPECT_EQ(moveWithSwap(dir.at("item"), dir.at("to"), id, swap, takeSourceName), 70);
+  EXPECT_EQ(readFile(dir.at("to")), "other");
+  EXPECT_EQ(readFile(dir.at("item")), "third");
+  EXPECT_EQ(readFile(dir.at("aside")), "identified");
 }
 
 // Another thread keeps exchanging a parent folder with a link to a second

@@ -53,6 +53,7 @@ json entriesOf(const ChildRequest& request) {
 TEST(InspectionRequest, EmptyArraysMalformedAndUnreadableRequests) {
   EXPECT_EQ(runChild(inspection(" \n[ ]\t")).out, "{\"entries\":[]}\n");
   expectRefusal(inspection(R"(["/",1])"), kRequestMalformed);
+  expectRefusal(inspection(std::string("[\"/tmp\"]\0 not json", 18)), kRequestMalformed);
   TempDir dir;
   ChildRequest fromFolder = inspection("");
   fromFolder.descriptors = {{0, open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)}};

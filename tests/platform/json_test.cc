@@ -38,6 +38,11 @@ TEST(ParseStringArray, AcceptsOnlyABoundedArrayOfStrings) {
     EXPECT_FALSE(parseStringArray(bad, 10)) << bad;
   }
   EXPECT_FALSE(parseStringArray(R"(["a","b","c"])", 2));
+  // The lexer reads a NUL byte as the end of input; the whole text must be JSON.
+  for (const std::string bad : {std::string("[\"/a\"]\0 not json", 16), std::string("[]\0", 3),
+                                std::string("[] \0 ", 5), std::string("\0[]", 3)}) {
+    EXPECT_FALSE(parseStringArray(bad, 10)) << bad.size();
+  }
   // Deep nesting is refused as it is read, not built first.
   EXPECT_FALSE(parseStringArray(std::string(1 << 20, '['), 1024));
 }
@@ -47,6 +52,7 @@ TEST(ParseStringObject, AcceptsOnlyStringMembers) {
   ASSERT_TRUE(members);
   EXPECT_EQ(members->size(), 2u);
   for (const char* bad : {R"({"text":1})", R"(["a"])", "{"}) EXPECT_FALSE(parseStringObject(bad));
+  EXPECT_FALSE(parseStringObject(std::string("{}\0{\"text\":1}", 13)));
 }
 
 }  // namespace
