@@ -210,6 +210,9 @@ constexpr int kAllowed[] = {
 // first two as well).
 constexpr std::uint64_t kWritingOpenFlags = O_WRONLY | O_RDWR | O_CREAT | O_TRUNC;
 constexpr std::uint64_t kWriteExecute = PROT_WRITE | PROT_EXEC;
+constexpr std::uint64_t kNamespaceFlags = CLONE_NEWNS | CLONE_NEWCGROUP | CLONE_NEWUTS |
+                                          CLONE_NEWIPC | CLONE_NEWUSER | CLONE_NEWPID |
+                                          CLONE_NEWNET;
 
 using Filter = std::unique_ptr<std::remove_pointer_t<scmp_filter_ctx>, void (*)(scmp_filter_ctx)>;
 
@@ -247,8 +250,10 @@ int addRules(scmp_filter_ctx filter) {
     }
   }
 
-  // Threads only: a clone without CLONE_THREAD would be a new process.
-  add(SCMP_ACT_ALLOW, SCMP_SYS(clone), {SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)});
+  // Threads only: a clone without CLONE_THREAD would be a new process, and
+  // a thread gets no namespace of its own.
+  add(SCMP_ACT_ALLOW, SCMP_SYS(clone),
+      {SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD | kNamespaceFlags, CLONE_THREAD)});
 
   // Signals to this process only (abort and raise send to the own pid).
   const auto self = static_cast<std::uint64_t>(::getpid());
