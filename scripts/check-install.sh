@@ -12,6 +12,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 installed="$prefix/bin/fileprobe"
 [[ -x $installed ]] || { echo "no fileprobe in $prefix/bin"; exit 1; }
 [[ -f $prefix/share/man/man1/fileprobe.1 ]] || { echo "no man page installed"; exit 1; }
+# The probe build of the helper attempts forbidden operations for the tests;
+# it must never be installed.
+[[ ! -e $prefix/libexec/fileprobe/fileprobe-extract-probe ]] || { echo "probe installed"; exit 1; }
 # The installed copy finds everything relative to itself, so a copy of the
 # whole prefix elsewhere works as well.
 moved=$(mktemp -d /tmp/fileprobe-moved.XXXXXX)

@@ -7,11 +7,11 @@ packages=(
   # build
   cmake ninja-build g++ make pkg-config
   # libraries of the program
-  nlohmann-json3-dev libutf8proc-dev nettle-dev libacl1-dev
+  nlohmann-json3-dev libutf8proc-dev nettle-dev libacl1-dev libseccomp-dev
   libpoppler-cpp-dev libpoppler-private-dev libvips-dev libtesseract-dev tesseract-ocr-kor tesseract-ocr-eng
   # tests: GoogleTest, attribute and flag tools, fixture makers
   googletest libgtest-dev attr acl e2fsprogs btrfs-progs python3
-  fonts-nanum imagemagick qpdf pango1.0-tools poppler-utils
+  fonts-nanum imagemagick qpdf pango1.0-tools poppler-utils strace
   # benchmarks and fuzzing
   hyperfine tesseract-ocr clang libclang-rt-14-dev libvips-tools time rapidjson-dev
 )

@@ -7,10 +7,20 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "extract/extraction_driver.h"
 
 namespace fileprobe {
+
+// The folder of the helper executable and its modules, with a trailing
+// slash ("" when it cannot be told); read once, before confinement.
+std::string moduleFolder();
+
+// Loads the module of `road` ("pdf" or "image") without calling into it,
+// so that the helper can confine itself between loading and parsing. A
+// module that cannot be loaded fails the road's first use instead.
+void loadRoadModule(std::string_view road);
 
 // The PDF in `bytes`, or nothing when it cannot be opened or is locked
 // (no password is ever tried). The access keeps `bytes` alive.

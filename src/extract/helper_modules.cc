@@ -14,14 +14,29 @@ constexpr std::string_view kRecognitionModule = "fileprobe-extract-ocr.so";
 
 template <typename Entry>
 Entry* moduleEntry(std::string_view module, const char* entry) {
-  const std::string self = runningExecutablePath();
-  const auto slash = self.rfind('/');
-  if (slash == std::string::npos) return nullptr;
-  const std::string path = self.substr(0, slash + 1) + std::string(module);
-  return reinterpret_cast<Entry*>(moduleSymbol(path, entry));
+  const std::string folder = moduleFolder();
+  if (folder.empty()) return nullptr;
+  return reinterpret_cast<Entry*>(moduleSymbol(folder + std::string(module), entry));
 }
 
 }  // namespace
+
+std::string moduleFolder() {
+  static const std::string folder = [] {
+    const std::string self = runningExecutablePath();
+    const auto slash = self.rfind('/');
+    return slash == std::string::npos ? std::string() : self.substr(0, slash + 1);
+  }();
+  return folder;
+}
+
+void loadRoadModule(std::string_view road) {
+  if (road == "pdf") {
+    moduleEntry<OpenPdfEntry>(kPdfModule, kOpenPdfEntry);
+  } else {
+    moduleEntry<LoadImageEntry>(kImageModule, kLoadImageEntry);
+  }
+}
 
 std::optional<PdfAccess> openPdf(std::shared_ptr<const std::string> bytes) {
   std::optional<PdfAccess> pdf;

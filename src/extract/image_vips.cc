@@ -1,5 +1,7 @@
 // The image road's binding to libvips.
 #include <vips/vips.h>
+// Not part of vips.h, and needs it first.
+#include <vips/vector.h>
 
 #include <cstring>
 
@@ -24,6 +26,9 @@ bool startVips() {
     // Loaders that are not meant for untrusted input (ImageMagick and the like).
     vips_block_untrusted_set(TRUE);
     vips_concurrency_set(1);
+    // No run-time code generation: orc writes its code to a file in /tmp,
+    // which the confined helper may not create.
+    vips_vector_set_enabled(FALSE);
     return true;
   }();
   return started;

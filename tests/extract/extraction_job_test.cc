@@ -205,6 +205,7 @@ TEST_F(BrokenHelperTest, AHelperThatDoesNotAnswerGivesTheRoadsCannotReadResult) 
       "",  // no helper installed at all
       "kill -SEGV $$",
       "kill -KILL $$",
+      "kill -SYS $$",  // how a seccomp filter that kills ends a process
       "printf '{\"text\":\"half' ; exit 0",
       "printf '{\"text\":\"x\",\"method\":\"ocr\"}'; exit 1",
       "printf '{\"text\":\"x\",\"method\":\"magic\"}'",
