@@ -169,11 +169,4 @@ int runHelper(const HelperRequest& request, HelperOutcome& outcome) {
   return 0;
 }
 
-std::string runningExecutablePath() {
-  std::array<char, PATH_MAX> buffer;
-  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return "";
-  return std::string(buffer.data(), static_cast<std::size_t>(length));
-}
-
 }  // namespace fileprobe

@@ -175,7 +175,8 @@ int moveWithSwap(const std::string& from, const std::string& to, const Identity&
   const int descriptors = testing::openDescriptorCount();
   const int result = moveExclusive(Arguments(words.begin(), words.end()), operations);
   EXPECT_EQ(testing::openDescriptorCount(), descriptors);
-  return result;
+  // As the result record reports it.
+  return macosErrno(result).value;
 }
 
 TEST(MoveJob, AnItemSwappedInBeforeTheRenameIsMovedBackWith70) {
