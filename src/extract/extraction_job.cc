@@ -46,7 +46,7 @@ std::string helperPath() {
 // it did not end well: killed by a signal or a limit, another exit status,
 // or an answer that is not one.
 ExtractionAnswer helperAnswer(Road road, int fileDescriptor) {
-  const ExtractionAnswer cannotRead = filenameAnswer(cannotReadWarning(road));
+  ExtractionAnswer cannotRead = filenameAnswer(cannotReadWarning(road));
   HelperRequest request;
   request.program = helperPath();
   if (request.program.empty()) return cannotRead;

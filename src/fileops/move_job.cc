@@ -100,8 +100,9 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
     destinationParent.descriptor.reset();
     return result;
   };
-  if (!destinationParent.descriptor.valid())
+  if (!destinationParent.descriptor.valid()) {
     return closeParents(destinationParent.error);
+  }
 
   // The name is looked up in the parent just opened, so the item checked is
   // the one the rename below acts on, unless it is replaced in between.

@@ -40,8 +40,7 @@ StringDictionary attestedState(const FileStatus& state) {
 DirectoryOpening openDirectoryWithoutLinks(std::string_view path) {
   DirectoryOpening opening;
   const std::vector<std::string_view> components = pathComponents(path);
-  if (!isAbsolutePath(path) ||
-      std::any_of(components.begin(), components.end(), isDotComponent)) {
+  if (!isAbsolutePath(path) || std::any_of(components.begin(), components.end(), isDotComponent)) {
     opening.error = EINVAL;
     return opening;
   }

@@ -45,7 +45,7 @@ void digestResourceFork(const AttributeSource& source, const std::string& name, 
     const std::size_t length = std::min<std::uint64_t>(size - position, kResourceForkChunk);
     std::size_t got = 0;
     failOnError(source.readValue(name, static_cast<std::uint32_t>(position),
-                           std::span(buffer.data(), length), got));
+                                 std::span(buffer.data(), length), got));
     if (got != length) failWith(ESTALE);
     sha256Update(hash, std::span<const std::byte>(buffer.data(), length));
     position += length;

@@ -29,8 +29,9 @@ bool hasAbsoluteForm(std::string_view path) {
 // Walks from the root, one lstat per prefix, and refuses links anywhere and
 // non-folders above the item. Fills `item` with the status of the last prefix.
 std::string_view walkRefusal(const std::vector<std::string_view>& components, FileStatus& item) {
-  if (components.empty())
+  if (components.empty()) {
     return statPathNoFollow("/", item) == 0 ? std::string_view{} : kNoMetadata;
+  }
   std::string prefix;
   for (std::size_t i = 0; i < components.size(); ++i) {
     prefix += '/';

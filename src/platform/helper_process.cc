@@ -36,6 +36,7 @@ using Clock = std::chrono::steady_clock;
 
 std::vector<char*> pointersTo(std::vector<std::string>& strings) {
   std::vector<char*> pointers;
+  pointers.reserve(strings.size() + 1);
   for (auto& s : strings) pointers.push_back(s.data());
   pointers.push_back(nullptr);
   return pointers;
@@ -66,7 +67,7 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
   if (::setrlimit(RLIMIT_CPU, &cpu) != 0) ::_exit(127);
   // The job ignores SIGPIPE for its own result line; an ignored signal would
   // survive execve, and the helper is meant to start with the defaults.
-  ::signal(SIGPIPE, SIG_DFL);
+  (void)::signal(SIGPIPE, SIG_DFL);
   ::execve(argv[0], argv, envp);
   ::_exit(127);
 }

@@ -26,11 +26,11 @@ struct FakePdf {
 std::optional<PdfAccess> accessTo(FakePdf& fake) {
   PdfAccess access;
   access.pageCount = [&fake] { return static_cast<int>(fake.pages.size()); };
-  access.pageText = [&fake](int i) { return fake.pages[i].text; };
-  access.mediaBox = [&fake](int i) { return fake.pages[i].box; };
+  access.pageText = [&fake](int i) { return fake.pages[static_cast<std::size_t>(i)].text; };
+  access.mediaBox = [&fake](int i) { return fake.pages[static_cast<std::size_t>(i)].box; };
   access.renderPage = [&fake](int i, double scale) -> std::optional<Bitmap> {
     fake.scales.push_back(scale);
-    if (!fake.pages[i].renders) return std::nullopt;
+    if (!fake.pages[static_cast<std::size_t>(i)].renders) return std::nullopt;
     Bitmap bitmap;
     bitmap.width = i;  // carries the page index to the recogniser
     return bitmap;
@@ -41,7 +41,7 @@ std::optional<PdfAccess> accessTo(FakePdf& fake) {
 RecognizeFunction recogniserOf(FakePdf& fake) {
   return [&fake](const Bitmap& bitmap) {
     fake.recognisedPages.push_back(bitmap.width);
-    return fake.pages[bitmap.width].recognised;
+    return fake.pages[static_cast<std::size_t>(bitmap.width)].recognised;
   };
 }
 

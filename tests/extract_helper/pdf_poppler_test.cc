@@ -30,7 +30,8 @@ int darkPixels(const Bitmap& bitmap, int left, int top, int right, int bottom) {
   constexpr std::uint8_t kDark = 128;
   int dark = 0;
   for (int y = top; y < bottom; ++y) {
-    for (int x = left; x < right; ++x) dark += bitmap.pixels[y * bitmap.width + x] < kDark;
+    for (int x = left; x < right; ++x)
+      dark += bitmap.pixels[static_cast<std::size_t>(y * bitmap.width + x)] < kDark;
   }
   return dark;
 }
