@@ -1,33 +1,17 @@
 #include "extract_answer/extraction_answer.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "common/limits.h"
-#include "support/temp_dir.h"
+#include "support/standard_output.h"
 
 namespace fileprobe {
 namespace {
 
 using nlohmann::json;
-
-// What `write` puts on standard output, caught in a temporary file.
-std::string standardOutputOf(const std::function<void()>& write) {
-  testing::TempDir dir;
-  const std::string path = dir.at("stdout");
-  const int saved = dup(1);
-  FILE* file = std::fopen(path.c_str(), "w");
-  dup2(fileno(file), 1);
-  write();
-  dup2(saved, 1);
-  close(saved);
-  std::fclose(file);
-  return testing::readFile(path);
-}
+using testing::standardOutputOf;
 
 class EmitTest : public ::testing::Test {
  protected:
