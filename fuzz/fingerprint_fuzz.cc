@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 
-#include "fileops/metadata_failure.h"
+#include "filestate/metadata_failure.h"
 #include "fingerprint/attributes.h"
 #include "fingerprint/metadata_digest.h"
 
@@ -103,9 +103,9 @@ Item itemFrom(Bytes& input) {
 }
 
 bool isExpectedFailure(int code) {
-  // 22 a name that is not UTF-8, 27 beyond a bound, 70 a change, 93 an
-  // attribute that vanished (ENODATA).
-  return code == 22 || code == 27 || code == 70 || code == 93;
+  // A name that is not UTF-8, beyond a bound, a change, an attribute that
+  // vanished.
+  return code == EINVAL || code == EFBIG || code == ESTALE || code == ENODATA;
 }
 
 }  // namespace

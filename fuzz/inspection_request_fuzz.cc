@@ -1,6 +1,7 @@
-// Any bytes as an inspection request: reading, validating, inspecting the
-// paths it holds and writing the report must never crash, and a request is
-// either refused with one of the request messages or inspected in full.
+// Any bytes as an inspection request, run through the job itself: reading,
+// validating, inspecting the paths it holds and writing the report must
+// never crash, and a request is either refused with one of the request
+// messages and status 2 or inspected in full with status 0.
 // Whether a request is accepted, and the paths it gives, must also agree
 // with an independent strict reader (RapidJSON), so that the program's
 // reader neither accepts text that is not one JSON array of strings nor
@@ -20,9 +21,9 @@
 #include <string_view>
 #include <vector>
 
+#include "common/exit_status.h"
 #include "inspect/inspection_job.h"
 #include "inspect/inspection_request.h"
-#include "inspect/path_rules.h"
 
 namespace {
 
@@ -97,7 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int input = memfd_create("request", MFD_CLOEXEC);
   if (input < 0 || write(input, data, size) != static_cast<ssize_t>(size)) std::abort();
   lseek(input, 0, SEEK_SET);
-  InspectionRequest request = readInspectionRequest(input);
+  const InspectionRequest request = readInspectionRequest(input);
+  lseek(input, 0, SEEK_SET);
+  const int status = inspectPathsFrom(input);
   close(input);
 
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -111,12 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         request.refusal != kRequestMalformed) {
       std::abort();
     }
-    emitInspection({}, request.refusal);
+    if (status != kStatusRequestRefused) std::abort();
     return 0;
   }
-  if (request.paths.size() > maximumRequestPaths) std::abort();
-  ResultList entries;
-  for (std::string& path : request.paths) entries.push_back(inspectPath(std::move(path)));
-  emitInspection(entries, std::nullopt);
+  if (request.paths.size() > maximumRequestPaths || status != kStatusDone) std::abort();
   return 0;
 }

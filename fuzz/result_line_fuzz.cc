@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "entry/limits.h"
-#include "extract/extraction_result.h"
+#include "common/limits.h"
+#include "extract_answer/extraction_answer.h"
 #include "platform/unicode.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

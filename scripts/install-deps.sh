@@ -14,6 +14,8 @@ packages=(
   fonts-nanum imagemagick qpdf pango1.0-tools poppler-utils strace
   # benchmarks and fuzzing
   hyperfine tesseract-ocr clang libclang-rt-14-dev libvips-tools time rapidjson-dev
+  # style checks in CI
+  clang-format-14 clang-tidy-14 git
 )
 
 missing=()

@@ -1,10 +1,8 @@
-// fileprobe: one job per run, one JSON line on standard output.
-#include "entry/limits.h"
-#include "entry/option_words.h"
-#include "extract/extraction_job.h"
-#include "fileops/metadata_copy_job.h"
-#include "fileops/move_job.h"
-#include "inspect/inspection_job.h"
+// fileprobe: one job per run, one JSON line on standard output, the job's
+// exit status.
+#include "common/arguments.h"
+#include "common/limits.h"
+#include "entry/dispatch.h"
 #include "platform/signals.h"
 
 int main(int argc, char** argv) {
@@ -12,9 +10,5 @@ int main(int argc, char** argv) {
   setGlobalLimits();
   ignoreBrokenPipeSignal();
   const Arguments arguments(argv, argv + argc);
-  const bool hasOption = arguments.size() >= 2;
-  if (hasOption && arguments[1] == kInspectPathsOption) return runInspectionJob(arguments);
-  if (hasOption && arguments[1] == kMoveExclusiveOption) runMoveJob(arguments);
-  if (hasOption && arguments[1] == kCopyMetadataOption) runMetadataCopyJob(arguments);
-  return runExtractionJob(arguments);
+  return jobFor(arguments)(arguments);
 }

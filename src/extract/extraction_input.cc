@@ -1,6 +1,6 @@
 #include "extract/extraction_input.h"
 
-#include "entry/limits.h"
+#include "common/limits.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
 

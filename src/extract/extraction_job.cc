@@ -3,11 +3,11 @@
 #include <chrono>
 #include <string>
 
+#include "common/exit_status.h"
 #include "extract/extraction_input.h"
-#include "extract/extraction_result.h"
-#include "extract/extraction_road.h"
-#include "extract/helper_answer.h"
-#include "extract/warnings.h"
+#include "extract_answer/extraction_answer.h"
+#include "extract_answer/extraction_road.h"
+#include "platform/executable_path.h"
 #include "platform/helper_process.h"
 
 namespace fileprobe {
@@ -37,18 +37,16 @@ const std::vector<std::string>& helperEnvironment() {
 }
 
 std::string helperPath() {
-  const std::string self = runningExecutablePath();
-  const auto slash = self.rfind('/');
-  if (slash == std::string::npos) return "";
-  return self.substr(0, slash + 1) + std::string(kHelperFromBinary) + "/" +
-         std::string(kHelperName);
+  const std::string folder = runningExecutableFolder();
+  if (folder.empty()) return "";
+  return folder + std::string(kHelperFromBinary) + "/" + std::string(kHelperName);
 }
 
 // What the helper found in the file, or the road's cannot-read answer when
 // it did not end well: killed by a signal or a limit, another exit status,
 // or an answer that is not one.
 ExtractionAnswer helperAnswer(Road road, int fileDescriptor) {
-  const ExtractionAnswer cannotRead = filenameAnswer(cannotReadWarning(road));
+  ExtractionAnswer cannotRead = filenameAnswer(cannotReadWarning(road));
   HelperRequest request;
   request.program = helperPath();
   if (request.program.empty()) return cannotRead;
@@ -70,19 +68,19 @@ ExtractionAnswer helperAnswer(Road road, int fileDescriptor) {
 int runExtractionJob(const Arguments& arguments) {
   if (arguments.size() != 2) {
     emit("", kMethodFilename, kWarningNoFile);
-    return 0;
+    return kStatusDone;
   }
   const std::string path(arguments[1]);
   UniqueFd file;
   if (!openExtractionInput(path, file)) {
     emit("", kMethodFilename, kWarningUnreadableOrTooLarge);
-    return 0;
+    return kStatusDone;
   }
   const ExtractionAnswer answer = helperAnswer(roadForPath(path), file.get());
   file.reset();
   emit(answer.text, answer.method,
        answer.warning ? std::optional<std::string_view>(*answer.warning) : std::nullopt);
-  return 0;
+  return kStatusDone;
 }
 
 }  // namespace fileprobe

@@ -1,11 +1,11 @@
 // The default job: the text of one file, or the file name alone with a warning.
 #pragma once
 
-#include "entry/option_words.h"
+#include "common/arguments.h"
 
 namespace fileprobe {
 
-// Writes the extraction result; the exit status is always 0.
+// Writes the extraction result and returns the exit status, always kStatusDone.
 int runExtractionJob(const Arguments& arguments);
 
 }  // namespace fileprobe

@@ -2,7 +2,8 @@
 // descriptor 4 and proven by three equal fingerprints.
 #pragma once
 
-#include "entry/option_words.h"
+#include "common/arguments.h"
+#include "platform/errno_map.h"
 #include "platform/file_status.h"
 
 namespace fileprobe {
@@ -11,13 +12,14 @@ namespace fileprobe {
 inline constexpr int kSourceDescriptor = 3;
 inline constexpr int kDestinationDescriptor = 4;
 
-[[noreturn]] void runMetadataCopyJob(const Arguments& arguments);
+// Copies, verifies and writes the result; returns the exit status.
+int runMetadataCopyJob(const Arguments& arguments);
 
-// Writes {"ok","verified","errno"[,"source","destination"]} and ends the
-// process: status 0 when ok, 3 otherwise, and 3 with no output at all when
-// the result cannot be serialised. The states are written only when both
-// are given.
-[[noreturn]] void metadataResult(bool ok, int errnoValue, const FileStatus* source,
-                                 const FileStatus* destination);
+// Writes {"ok","verified","errno"[,"source","destination"]} and returns the
+// exit status: kStatusDone when ok, kStatusOperationFailed otherwise, and
+// kStatusOperationFailed with no output at all when the result cannot be
+// serialised. The states are written only when both are given.
+int metadataResult(bool ok, MacosErrno reported, const FileStatus* source,
+                   const FileStatus* destination);
 
 }  // namespace fileprobe

@@ -1,15 +1,15 @@
 #include "fileops/move_job.h"
 
+#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 
-#include "entry/result_line.h"
+#include "common/exit_status.h"
+#include "common/path_syntax.h"
+#include "common/result_line.h"
 #include "fileops/decimal_number.h"
-#include "fileops/descriptor_state.h"
-#include "fileops/normalised_path.h"
-#include "platform/errno_map.h"
+#include "filestate/descriptor_state.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
 
@@ -25,8 +25,7 @@ constexpr std::size_t kInodeArgument = 5;
 // A path the job is willing to try: absolute, free of NUL, normalised, and
 // not the root itself (the root has no parent to rename it in).
 bool isMovablePath(std::string_view path) {
-  return path.starts_with('/') && path.find('\0') == std::string_view::npos &&
-         isNormalisedPath(path) && finalNameOf(path) != kRootPath;
+  return isAbsolutePath(path) && isNormalisedPath(path) && finalNameOf(path) != kRootPath;
 }
 
 // Only a regular file or a folder is moved; a link, FIFO, socket or device
@@ -55,28 +54,28 @@ int confirmMovedItem(const MoveOperations& operations, NamedItem from, NamedItem
                      std::uint64_t device, std::uint64_t inode) {
   FileStatus moved;
   if (const int error = operations.statAt(to.parent, to.name, moved); error != 0) {
-    return macos::kESTALE;
+    return ESTALE;
   }
   if (isIdentifiedItem(moved, device, inode)) return 0;
   (void)operations.rename(to.parent, to.name, from.parent, from.name);
-  return macos::kESTALE;
+  return ESTALE;
 }
 
 }  // namespace
 
-void moveResult(bool ok, int errnoValue) {
+int moveResult(bool ok, MacosErrno reported) {
   std::string line = R"({"ok":)";
   line += ok ? "true" : "false";
   line += R"(,"errno":)";
-  line += std::to_string(errnoValue);
+  line += std::to_string(reported.value);
   line += "}";
   writeFixedLine(line);
-  std::exit(ok ? 0 : kFileOperationFailed);
+  return ok ? kStatusDone : kStatusOperationFailed;
 }
 
 int moveExclusive(const Arguments& arguments, const MoveOperations& operations) {
   // Everything is checked before anything is opened.
-  if (arguments.size() != kMoveArgumentCount) return macos::kEINVAL;
+  if (arguments.size() != kMoveArgumentCount) return EINVAL;
   const std::string_view source = arguments[kSourceArgument];
   const std::string_view destination = arguments[kDestinationArgument];
   const std::optional<std::uint64_t> expectedDevice =
@@ -84,7 +83,7 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
   const std::optional<std::uint64_t> expectedInode =
       unsignedDecimalValue(arguments[kInodeArgument]);
   if (!isMovablePath(source) || !isMovablePath(destination) || !expectedDevice || !expectedInode) {
-    return macos::kEINVAL;
+    return EINVAL;
   }
   const std::string sourceName(finalNameOf(source));
   const std::string destinationName(finalNameOf(destination));
@@ -92,7 +91,7 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
   // Both parents are reached one component at a time without following a
   // link, so a link swapped in anywhere above either item fails the walk.
   DirectoryOpening sourceParent = openDirectoryWithoutLinks(parentPathOf(source));
-  if (!sourceParent.descriptor.valid()) return macosErrno(sourceParent.error);
+  if (!sourceParent.descriptor.valid()) return sourceParent.error;
   DirectoryOpening destinationParent = openDirectoryWithoutLinks(parentPathOf(destination));
   // Every way out closes the parents in the order they were opened; an
   // errno is always taken before.
@@ -101,19 +100,20 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
     destinationParent.descriptor.reset();
     return result;
   };
-  if (!destinationParent.descriptor.valid())
-    return closeParents(macosErrno(destinationParent.error));
+  if (!destinationParent.descriptor.valid()) {
+    return closeParents(destinationParent.error);
+  }
 
   // The name is looked up in the parent just opened, so the item checked is
   // the one the rename below acts on, unless it is replaced in between.
   FileStatus status;
   if (const int error = operations.statAt(sourceParent.descriptor.get(), sourceName, status);
       error != 0) {
-    return closeParents(macosErrno(error));
+    return closeParents(error);
   }
   if (status.device != *expectedDevice || status.inode != *expectedInode ||
       !isMovableKind(status)) {
-    return closeParents(macos::kESTALE);
+    return closeParents(ESTALE);
   }
 
   // Never a plain rename as a fallback: a file system that cannot refuse to
@@ -121,7 +121,7 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
   const NamedItem from{sourceParent.descriptor.get(), sourceName};
   const NamedItem to{destinationParent.descriptor.get(), destinationName};
   const int renameError = operations.rename(from.parent, from.name, to.parent, to.name);
-  if (renameError != 0) return closeParents(macosErrno(renameError));
+  if (renameError != 0) return closeParents(renameError);
   const int outcome = confirmMovedItem(operations, from, to, *expectedDevice, *expectedInode);
   // Both folders have changed whatever the outcome (a rename back changes
   // them again), and the outcome stands whatever the syncs report; they only
@@ -131,9 +131,9 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
   return closeParents(outcome);
 }
 
-void runMoveJob(const Arguments& arguments) {
+int runMoveJob(const Arguments& arguments) {
   const int error = moveExclusive(arguments);
-  moveResult(error == 0, error);
+  return moveResult(error == 0, macosErrno(error));
 }
 
 }  // namespace fileprobe

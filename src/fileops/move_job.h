@@ -5,17 +5,16 @@
 #include <functional>
 #include <string>
 
-#include "entry/option_words.h"
+#include "common/arguments.h"
+#include "platform/errno_map.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
 
 namespace fileprobe {
 
-inline constexpr int kFileOperationFailed = 3;
-
 // The two calls on names that the move makes, as a record of functions:
 // the platform's in the program; a unit test wraps them to put another item
-// at a name between two of them. Each returns 0 or the Linux errno.
+// at a name between two of them. Each returns 0 or the platform errno.
 struct MoveOperations {
   std::function<int(int directory, const std::string& name, FileStatus& out)> statAt =
       statAtNoFollow;
@@ -24,13 +23,17 @@ struct MoveOperations {
       rename = renameNoReplace;
 };
 
-[[noreturn]] void runMoveJob(const Arguments& arguments);
+// Moves and writes the result; returns the exit status.
+int runMoveJob(const Arguments& arguments);
 
 // The move itself: 0 when the identified item was renamed, otherwise the
-// macOS errno. Every descriptor it opens is closed before it returns.
+// platform errno (EINVAL for refused arguments, ESTALE when the item is not,
+// or no longer, the identified one). Every descriptor it opens is closed
+// before it returns.
 int moveExclusive(const Arguments& arguments, const MoveOperations& operations = {});
 
-// Writes {"ok":...,"errno":...} and ends the process: status 0 when ok, 3 otherwise.
-[[noreturn]] void moveResult(bool ok, int errnoValue);
+// Writes {"ok":...,"errno":...} and returns the exit status: kStatusDone when
+// ok, kStatusOperationFailed otherwise.
+int moveResult(bool ok, MacosErrno reported);
 
 }  // namespace fileprobe

@@ -1,6 +1,6 @@
 // What the fingerprint reads of one item, as a record of functions: the
 // platform's calls on a descriptor in the program, a fake in unit tests.
-// Every function returns 0 or a Linux errno.
+// Every function returns 0 or a platform errno.
 #pragma once
 
 #include <cstddef>
@@ -24,8 +24,8 @@ struct AttributeSource {
   std::function<int(const std::string& name, std::uint32_t position, std::span<std::byte> buffer,
                     std::size_t& got)>
       readValue;
-  // The ACL item, at most `maxListBytes` per list; may also return
-  // kAclTooLarge or kAclChanged (platform/acl.h).
+  // The ACL item, at most `maxListBytes` per list; kAclTooLarge or
+  // kAclChanged (platform/acl.h) for a list beyond it or one that changed.
   std::function<int(std::size_t maxListBytes, std::string& bytes)> readAcl;
   // A fresh status record.
   std::function<int(FileStatus& status)> readStatus;

@@ -1,43 +1,37 @@
 #include "fingerprint/attributes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
-#include "fileops/metadata_failure.h"
-#include "platform/errno_map.h"
+#include "filestate/metadata_failure.h"
 #include "platform/unicode.h"
 #include "platform/xattr.h"
 
 namespace fileprobe {
 namespace {
 
-[[noreturn]] void fail(int macosCode) { throw MetadataFailure{macosCode}; }
-
-void check(int linuxErrno) {
-  if (linuxErrno != 0) failWithErrno(linuxErrno);
-}
-
 std::size_t valueSizeOf(const AttributeSource& source, const std::string& name) {
   std::size_t size = 0;
-  check(source.valueSize(name, size));
+  failOnError(source.valueSize(name, size));
   return size;
 }
 
 // The size query after the read must give the size the read was based on.
 void requireSameSize(const AttributeSource& source, const std::string& name, std::size_t size) {
   std::size_t again = 0;
-  if (source.valueSize(name, again) != 0 || again != size) fail(macos::kESTALE);
+  if (source.valueSize(name, again) != 0 || again != size) failWith(ESTALE);
 }
 
 // Reads an ordinary value of `size` bytes whole; the buffer holds at least
 // one byte so that an empty value is read into real memory.
 std::vector<std::byte> ordinaryValue(const AttributeSource& source, const std::string& name,
                                      std::size_t size) {
-  if (size > kOrdinaryValueLimit) fail(macos::kEFBIG);
+  if (size > kOrdinaryValueLimit) failWith(EFBIG);
   std::vector<std::byte> buffer(size == 0 ? 1 : size);
   std::size_t got = 0;
-  check(source.readValue(name, 0, std::span(buffer.data(), size), got));
-  if (got != size) fail(macos::kESTALE);
+  failOnError(source.readValue(name, 0, std::span(buffer.data(), size), got));
+  if (got != size) failWith(ESTALE);
   buffer.resize(size);
   return buffer;
 }
@@ -47,12 +41,12 @@ void digestResourceFork(const AttributeSource& source, const std::string& name, 
   if (size == 0) return;
   std::vector<std::byte> buffer(kResourceForkChunk);
   for (std::uint64_t position = 0; position < size;) {
-    if (position > kResourceForkLastPosition) fail(macos::kEFBIG);
+    if (position > kResourceForkLastPosition) failWith(EFBIG);
     const std::size_t length = std::min<std::uint64_t>(size - position, kResourceForkChunk);
     std::size_t got = 0;
-    check(source.readValue(name, static_cast<std::uint32_t>(position),
-                           std::span(buffer.data(), length), got));
-    if (got != length) fail(macos::kESTALE);
+    failOnError(source.readValue(name, static_cast<std::uint32_t>(position),
+                                 std::span(buffer.data(), length), got));
+    if (got != length) failWith(ESTALE);
     sha256Update(hash, std::span<const std::byte>(buffer.data(), length));
     position += length;
   }
@@ -67,12 +61,12 @@ struct ListedName {
 
 std::vector<std::string> attributeNames(const AttributeSource& source) {
   std::size_t size = 0;
-  check(source.listSize(size));
-  if (size > kNameListLimit) fail(macos::kEFBIG);
+  failOnError(source.listSize(size));
+  if (size > kNameListLimit) failWith(EFBIG);
   if (size == 0) return {};
   std::vector<char> buffer(size);
   std::size_t got = 0;
-  if (source.listNames(buffer, got) != 0 || got != size) fail(macos::kESTALE);
+  if (source.listNames(buffer, got) != 0 || got != size) failWith(ESTALE);
 
   std::vector<ListedName> listed;
   const std::string_view list(buffer.data(), buffer.size());
@@ -83,7 +77,7 @@ std::vector<std::string> attributeNames(const AttributeSource& source) {
     start = end + 1;
     if (piece.empty()) continue;
     std::optional<std::u32string> order = canonicalScalars(piece);
-    if (!order) fail(macos::kEINVAL);
+    if (!order) failWith(EINVAL);
     if (piece == kAccessAclAttribute || piece == kDefaultAclAttribute) continue;
     listed.push_back({std::string(piece), std::move(*order)});
   }

@@ -1,5 +1,5 @@
 // Extended attribute names and value digests of one item, read so that a
-// concurrent change is detected. Failures throw MetadataFailure.
+// concurrent change is detected. Failures raise MetadataFailure.
 #pragma once
 
 #include <cstddef>

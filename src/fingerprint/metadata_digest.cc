@@ -1,12 +1,12 @@
 #include "fingerprint/metadata_digest.h"
 
+#include <cerrno>
 #include <vector>
 
-#include "fileops/descriptor_state.h"
-#include "fileops/metadata_failure.h"
+#include "filestate/descriptor_state.h"
+#include "filestate/metadata_failure.h"
 #include "fingerprint/attributes.h"
 #include "platform/acl.h"
-#include "platform/errno_map.h"
 
 namespace fileprobe {
 namespace {
@@ -30,18 +30,9 @@ std::string metadataText(const FileStatus& status) {
   return text;
 }
 
-void checkAclResult(int result) {
-  switch (result) {
-    case 0: return;
-    case kAclTooLarge: throw MetadataFailure{macos::kEINVAL};
-    case kAclChanged: throw MetadataFailure{macos::kESTALE};
-    default: failWithErrno(result);
-  }
-}
-
 std::string aclBytes(const AttributeSource& source) {
   std::string bytes;
-  checkAclResult(source.readAcl(kAclLimit, bytes));
+  failOnError(source.readAcl(kAclLimit, bytes));
   return bytes;
 }
 
@@ -62,10 +53,10 @@ Sha256Digest metadataDigest(const AttributeSource& source, const FileStatus& sta
     sha256Update(hash, std::as_bytes(std::span(value)));
   }
   // The stillness tests run only after every value has been read.
-  if (attributeNames(source) != names) throw MetadataFailure{macos::kESTALE};
+  if (attributeNames(source) != names) failWith(ESTALE);
   FileStatus now;
-  if (const int error = source.readStatus(now); error != 0) failWithErrno(error);
-  if (!sameSourceState(status, now)) throw MetadataFailure{macos::kESTALE};
+  failOnError(source.readStatus(now));
+  if (!sameSourceState(status, now)) failWith(ESTALE);
   return sha256Finish(hash);
 }
 

@@ -1,7 +1,7 @@
 // The metadata fingerprint of one item: a SHA-256 over exactly what a
 // metadata copy carries (mode, owner, group, flags, modification and
 // creation time, ACL, extended attributes), read so that the item is proven
-// still while it was read. Failures throw MetadataFailure.
+// still while it was read. Failures raise MetadataFailure.
 #pragma once
 
 #include <string>
@@ -16,10 +16,6 @@ inline constexpr std::size_t kAclLimit = 1048576;  // 1 MiB per list
 
 // mode:uid:gid:flags:mtime-s:mtime-ns:birth-s:birth-ns in decimal.
 std::string metadataText(const FileStatus& status);
-
-// Throws the failure for a result of reading or copying the ACL item: a
-// list beyond the bound is EINVAL, one that changed while read ESTALE.
-void checkAclResult(int result);
 
 // The ACL item (platform/acl.h); empty when the item has no extended ACL.
 std::string aclBytes(const AttributeSource& source);

@@ -1,8 +1,7 @@
 #include "inspect/inspection_job.h"
 
-#include <cstdlib>
-
-#include "entry/result_line.h"
+#include "common/exit_status.h"
+#include "common/result_line.h"
 #include "inspect/inspection_request.h"
 #include "inspect/path_rules.h"
 
@@ -16,10 +15,9 @@ constexpr int kStandardInput = 0;
 int runInspectionJob(const Arguments& arguments) {
   if (arguments.size() != 2) {
     emitInspection({}, kInspectionBadArguments);
-    return kInspectionRefused;
+    return kStatusRequestRefused;
   }
-  inspectPathsFromInput();
-  return 0;
+  return inspectPathsFrom(kStandardInput);
 }
 
 void emitInspection(const ResultList& entries, std::optional<std::string_view> error) {
@@ -29,11 +27,11 @@ void emitInspection(const ResultList& entries, std::optional<std::string_view> e
   if (!writeResultLine(report)) writeFixedLine(kInspectionFallbackLine);
 }
 
-void inspectPathsFromInput() {
-  InspectionRequest request = readInspectionRequest(kStandardInput);
+int inspectPathsFrom(int descriptor) {
+  InspectionRequest request = readInspectionRequest(descriptor);
   if (!request.refusal.empty()) {
     emitInspection({}, request.refusal);
-    std::exit(kInspectionRefused);
+    return kStatusRequestRefused;
   }
   ResultList entries;
   entries.reserve(request.paths.size());
@@ -41,6 +39,7 @@ void inspectPathsFromInput() {
   // for one path is gone when it returns.
   for (std::string& path : request.paths) entries.push_back(inspectPath(std::move(path)));
   emitInspection(entries, std::nullopt);
+  return kStatusDone;
 }
 
 }  // namespace fileprobe

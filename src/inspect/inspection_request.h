@@ -10,7 +10,6 @@
 namespace fileprobe {
 
 inline constexpr std::size_t maximumRequestBytes = 1048576;
-inline constexpr std::size_t requestChunkBytes = 65536;
 inline constexpr std::size_t maximumRequestPaths = 1024;
 
 inline constexpr std::string_view kRequestUnreadable = "검사 요청을 읽을 수 없어요.";
@@ -23,12 +22,9 @@ struct InspectionRequest {
   std::string_view refusal;  // one of the messages above; empty when accepted
 };
 
-// Reads `descriptor` to its end, or until it has given one byte more than
-// maximumRequestBytes, into `buffer`; returns 0 or the errno of the failing
-// read. The buffer never holds more than maximumRequestBytes + 1 bytes.
-int readRequestBytes(int descriptor, std::vector<char>& buffer);
-
-// The paths of the request on `descriptor`, or the reason it is refused.
+// The paths of the request on `descriptor`, read to its end, or the reason
+// it is refused. More than maximumRequestBytes is refused as soon as the
+// byte after the limit arrives; nothing beyond it is ever held.
 InspectionRequest readInspectionRequest(int descriptor);
 
 }  // namespace fileprobe

@@ -3,9 +3,10 @@
 #include <optional>
 #include <vector>
 
+#include "common/path_syntax.h"
+#include "inspect/resource_values.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
-#include "platform/resource_values.h"
 
 namespace fileprobe {
 namespace {
@@ -22,31 +23,15 @@ struct Verdict {
 Verdict refused(std::string_view message) { return {message}; }
 
 bool hasAbsoluteForm(std::string_view path) {
-  return !path.empty() && path.front() == '/' && path.find('\0') == std::string_view::npos &&
-         path.size() <= maximumPathBytes;
+  return isAbsolutePath(path) && path.size() <= maximumPathBytes;
 }
-
-// The components between "/" characters; empty ones (from "//" or a
-// trailing "/") are left out.
-std::vector<std::string_view> componentsOf(std::string_view path) {
-  std::vector<std::string_view> components;
-  std::size_t start = 0;
-  while (start < path.size()) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > start) components.push_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return components;
-}
-
-bool isDotComponent(std::string_view component) { return component == "." || component == ".."; }
 
 // Walks from the root, one lstat per prefix, and refuses links anywhere and
 // non-folders above the item. Fills `item` with the status of the last prefix.
 std::string_view walkRefusal(const std::vector<std::string_view>& components, FileStatus& item) {
-  if (components.empty())
+  if (components.empty()) {
     return statPathNoFollow("/", item) == 0 ? std::string_view{} : kNoMetadata;
+  }
   std::string prefix;
   for (std::size_t i = 0; i < components.size(); ++i) {
     prefix += '/';
@@ -67,7 +52,7 @@ bool stillSameItem(const std::string& path, const FileStatus& item) {
 
 Verdict verdictOf(const std::string& path) {
   if (!hasAbsoluteForm(path)) return refused(kNotAbsolute);
-  const std::vector<std::string_view> components = componentsOf(path);
+  const std::vector<std::string_view> components = pathComponents(path);
   for (const std::string_view component : components) {
     if (isDotComponent(component)) return refused(kNotNormalised);
   }

@@ -1,14 +1,17 @@
 // POSIX ACLs of an open descriptor, through libacl and the ACL attributes.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <string>
 
 namespace fileprobe {
 
-// Results besides 0 and a Linux errno.
-inline constexpr int kAclTooLarge = -1;  // a list beyond the caller's bound
-inline constexpr int kAclChanged = -2;   // a list that changed size while it was read
+// The program's own refusals among the results, named: a list beyond the
+// caller's bound is refused as data the program does not take, a list that
+// changed size while it was read as an item that is no longer what it was.
+inline constexpr int kAclTooLarge = EINVAL;
+inline constexpr int kAclChanged = ESTALE;
 
 // The ACL item of `descriptor`, so that two items give equal bytes exactly
 // when both their ACLs are equal: when the access ACL is extended, "A", its

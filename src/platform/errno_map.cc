@@ -26,10 +26,9 @@ constexpr int kEPERM = 1, kENOENT = 2, kESRCH = 3, kEINTR = 4, kEIO = 5, kENXIO 
               kENOSTR = 99, kEPROTO = 100, kETIME = 101, kENOTRECOVERABLE = 104, kEOWNERDEAD = 105;
 }  // namespace mac
 
-}  // namespace
-
-int macosErrno(int linuxErrno) {
-  switch (linuxErrno) {
+int macosNumber(int platformErrno) {
+  switch (platformErrno) {
+    case 0: return 0;
     case EPERM: return mac::kEPERM;
     case ENOENT: return mac::kENOENT;
     case ESRCH: return mac::kESRCH;
@@ -120,5 +119,9 @@ int macosErrno(int linuxErrno) {
     default: return mac::kEIO;
   }
 }
+
+}  // namespace
+
+MacosErrno macosErrno(int platformErrno) { return {macosNumber(platformErrno)}; }
 
 }  // namespace fileprobe

@@ -1,22 +1,19 @@
 // Results carry macOS errno numbers because the callers of fileprobe were
-// written against them. Every Linux errno is translated once, here.
+// written against them. Inside, every error is the platform's own errno;
+// the move and the metadata copy convert once, here, when they write their
+// result records.
 #pragma once
 
 namespace fileprobe {
 
-// macOS errno values the program produces itself. They are macOS numbers
-// already and must never go through macosErrno a second time.
-namespace macos {
-inline constexpr int kEIO = 5;
-inline constexpr int kEBADF = 9;
-inline constexpr int kEINVAL = 22;
-inline constexpr int kEFBIG = 27;
-inline constexpr int kESTALE = 70;
-inline constexpr int kENOENT = 2;
-}  // namespace macos
+// An errno number in macOS numbering, kept apart from the platform's own
+// numbers by its type: only macosErrno makes one.
+struct MacosErrno {
+  int value;
+};
 
-// The macOS number of the errno with the same name as the Linux errno
-// `linuxErrno`; 5 (EIO) for a Linux errno that macOS does not have.
-int macosErrno(int linuxErrno);
+// The macOS number of the errno with the same name as the platform errno
+// `platformErrno`; 0 for 0, and 5 (EIO) for an errno that macOS does not have.
+MacosErrno macosErrno(int platformErrno);
 
 }  // namespace fileprobe

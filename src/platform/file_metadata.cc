@@ -25,8 +25,9 @@ int setNoDumpFlag(int descriptor, bool noDump) {
   // The kernel reads and writes an int, whatever the ioctl number says.
   int flags = 0;
   if (const int error =
-          retryOnInterrupt([&] { return ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags); }))
+          retryOnInterrupt([&] { return ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags); })) {
     return error;
+  }
   flags = noDump ? (flags | FS_NODUMP_FL) : (flags & ~FS_NODUMP_FL);
   return retryOnInterrupt([&] { return ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags); });
 }

@@ -36,6 +36,7 @@ using Clock = std::chrono::steady_clock;
 
 std::vector<char*> pointersTo(std::vector<std::string>& strings) {
   std::vector<char*> pointers;
+  pointers.reserve(strings.size() + 1);
   for (auto& s : strings) pointers.push_back(s.data());
   pointers.push_back(nullptr);
   return pointers;
@@ -66,7 +67,7 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
   if (::setrlimit(RLIMIT_CPU, &cpu) != 0) ::_exit(127);
   // The job ignores SIGPIPE for its own result line; an ignored signal would
   // survive execve, and the helper is meant to start with the defaults.
-  ::signal(SIGPIPE, SIG_DFL);
+  (void)::signal(SIGPIPE, SIG_DFL);
   ::execve(argv[0], argv, envp);
   ::_exit(127);
 }
@@ -167,13 +168,6 @@ int runHelper(const HelperRequest& request, HelperOutcome& outcome) {
     outcome.exitedWithZero = true;
   }
   return 0;
-}
-
-std::string runningExecutablePath() {
-  std::array<char, PATH_MAX> buffer;
-  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return "";
-  return std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
 }  // namespace fileprobe

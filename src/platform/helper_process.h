@@ -34,7 +34,4 @@ struct HelperOutcome {
 // (`outcome` then says nothing ran).
 int runHelper(const HelperRequest& request, HelperOutcome& outcome);
 
-// The absolute path of the running executable, or "" when it cannot be read.
-std::string runningExecutablePath();
-
 }  // namespace fileprobe

@@ -4,6 +4,7 @@
 
 namespace fileprobe {
 
-void ignoreBrokenPipeSignal() { ::signal(SIGPIPE, SIG_IGN); }
+// Setting a valid disposition of a valid signal cannot fail.
+void ignoreBrokenPipeSignal() { (void)::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace fileprobe

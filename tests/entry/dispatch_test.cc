@@ -5,7 +5,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/arguments.h"
+#include "entry/dispatch.h"
+#include "extract/extraction_job.h"
+#include "fileops/metadata_copy_job.h"
+#include "fileops/move_job.h"
+#include "inspect/inspection_job.h"
 #include "support/child_process.h"
+#include "support/standard_output.h"
 
 namespace fileprobe::testing {
 namespace {
@@ -41,6 +48,44 @@ TEST(Dispatch, InspectionWithAnExtraArgumentIsRefusedWithoutReadingInput) {
   EXPECT_EQ(outcome.out, "{\"entries\":[],\"error\":\"검사 모드의 인자를 확인해 주세요.\"}\n");
   EXPECT_EQ(outcome.exitStatus, 2);
   EXPECT_TRUE(outcome.err.empty());
+}
+
+TEST(Dispatch, OptionWordsSelectTheirJobsExactlyAndAnythingElseExtracts) {
+  const auto jobOf = [](std::vector<std::string_view> words) { return jobFor(Arguments(words)); };
+  EXPECT_EQ(jobOf({"fileprobe", "--inspect-paths"}), &runInspectionJob);
+  EXPECT_EQ(jobOf({"fileprobe", "--move-exclusive", "x"}), &runMoveJob);
+  EXPECT_EQ(jobOf({"fileprobe", "--copy-metadata-fd"}), &runMetadataCopyJob);
+  for (const auto& words :
+       std::vector<std::vector<std::string_view>>{{},
+                                                  {"fileprobe"},
+                                                  {"fileprobe", "--inspect-paths "},
+                                                  {"fileprobe", "--Move-Exclusive"}}) {
+    EXPECT_EQ(jobOf(words), &runExtractionJob) << words.size();
+  }
+}
+
+// Every job returns its status to the caller instead of ending the
+// process, so that it can run in this one.
+TEST(Dispatch, EachJobWritesItsLineAndReturnsItsStatus) {
+  const struct {
+    std::vector<std::string_view> words;
+    int status;
+    std::string line;
+  } cases[] = {
+      {{"fileprobe", "--inspect-paths", "extra"},
+       2,
+       R"({"entries":[],"error":"검사 모드의 인자를 확인해 주세요."})"},
+      {{"fileprobe", "--move-exclusive"}, 3, R"({"ok":false,"errno":22})"},
+      {{"fileprobe", "--copy-metadata-fd", "extra"},
+       3,
+       R"({"errno":22,"ok":false,"verified":false})"},
+  };
+  for (const auto& c : cases) {
+    int status = -1;
+    const std::string out = standardOutputOf([&] { status = jobFor(c.words)(c.words); });
+    EXPECT_EQ(status, c.status) << c.line;
+    EXPECT_EQ(out, c.line + "\n");
+  }
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "extract/warnings.h"
+#include "extract_answer/extraction_answer.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 

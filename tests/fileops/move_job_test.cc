@@ -175,7 +175,8 @@ int moveWithSwap(const std::string& from, const std::string& to, const Identity&
   const int descriptors = testing::openDescriptorCount();
   const int result = moveExclusive(Arguments(words.begin(), words.end()), operations);
   EXPECT_EQ(testing::openDescriptorCount(), descriptors);
-  return result;
+  // As the result record reports it.
+  return macosErrno(result).value;
 }
 
 TEST(MoveJob, AnItemSwappedInBeforeTheRenameIsMovedBackWith70) {
@@ -222,11 +223,11 @@ TEST(MoveJob, RaceNeverMovesThroughAParentSwappedForALink) {
               RENAME_EXCHANGE);
   };
   // Even items move into the swapped parent, odd ones out of it.
-  const auto pathOf = [&](int i, bool inParent) {
+  const auto pathOf = [&](std::size_t i, bool inParent) {
     return dir.at((inParent ? "parent/" : "stable/") + std::to_string(i));
   };
   std::vector<Identity> items;
-  for (int i = 0; i < moves; ++i) {
+  for (std::size_t i = 0; i < static_cast<std::size_t>(moves); ++i) {
     writeFile(pathOf(i, i % 2), std::to_string(i));
     items.push_back(identityOf(pathOf(i, i % 2)));
   }
@@ -235,7 +236,7 @@ TEST(MoveJob, RaceNeverMovesThroughAParentSwappedForALink) {
     while (!stop) swap();
   });
   std::vector<int> results;
-  for (int i = 0; i < moves; ++i)
+  for (std::size_t i = 0; i < items.size(); ++i)
     results.push_back(
         moveErrno({pathOf(i, i % 2), pathOf(i, !(i % 2)), items[i].device, items[i].inode}));
   stop = true;
@@ -245,7 +246,7 @@ TEST(MoveJob, RaceNeverMovesThroughAParentSwappedForALink) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.at("second")));
   const long moved = std::count(results.begin(), results.end(), 0);
   EXPECT_TRUE(moved > 0 && moved < moves) << moved;  // the swaps really raced the moves
-  for (int i = 0; i < moves; ++i) {
+  for (std::size_t i = 0; i < results.size(); ++i) {
     EXPECT_TRUE(results[i] == 0 || results[i] == 20 || results[i] == 62) << results[i];
     const bool inParent = (i % 2 == 0) == (results[i] == 0);
     EXPECT_EQ(readFile(pathOf(i, inParent)), std::to_string(i)) << i;

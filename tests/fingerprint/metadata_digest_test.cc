@@ -5,8 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "fileops/metadata_failure.h"
+#include "filestate/metadata_failure.h"
 #include "fingerprint/attributes.h"
+#include "platform/errno_map.h"
 
 namespace fileprobe {
 namespace {
@@ -61,11 +62,12 @@ AttributeSource sourceOf(FakeItem& item) {
   };
 }
 
+// The failure's errno as the result record reports it (macOS numbering).
 int failureCode(const std::function<void()>& run) {
   try {
     run();
   } catch (const MetadataFailure& failure) {
-    return failure.code;
+    return macosErrno(failure.code).value;
   }
   return 0;
 }

@@ -39,8 +39,8 @@ TEST(ParseStringArray, AcceptsOnlyABoundedArrayOfStrings) {
   }
   EXPECT_FALSE(parseStringArray(R"(["a","b","c"])", 2));
   // The lexer reads a NUL byte as the end of input; the whole text must be JSON.
-  for (const std::string bad : {std::string("[\"/a\"]\0 not json", 16), std::string("[]\0", 3),
-                                std::string("[] \0 ", 5), std::string("\0[]", 3)}) {
+  for (const std::string& bad : {std::string("[\"/a\"]\0 not json", 16), std::string("[]\0", 3),
+                                 std::string("[] \0 ", 5), std::string("\0[]", 3)}) {
     EXPECT_FALSE(parseStringArray(bad, 10)) << bad.size();
   }
   // Deep nesting is refused as it is read, not built first.

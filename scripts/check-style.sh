@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The style checks of CI: the folder layers, clang-format over every C and
+# C++ file, and clang-tidy over src/ with the build's compile_commands.json.
+#   scripts/check-style.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+jobs=${JOBS:-2}
+
+scripts/check-layers.sh
+
+git ls-files '*.cc' '*.h' '*.c' | xargs clang-format-14 --dry-run --Werror
+
+# The extraction helper's entry and its three library bindings are built
+# without -Werror for now and are not yet clean under these checks either.
+not_yet_clean='^src/extract_helper/(helper_main|helper_modules|pdf_poppler|image_vips|recognize_tesseract)\.cc$'
+git ls-files 'src/*.cc' | grep -Ev "$not_yet_clean" |
+  xargs -P "$jobs" -n 4 clang-tidy-14 -p "$build" --quiet --warnings-as-errors='*' 2>/dev/null

@@ -1,0 +1,172 @@
+// fileprobe-extract: reads the file on standard input by the road named in
+// argument 1 ("pdf" or "image") and answers with one JSON object on
+// standard output. The extraction job runs it in a bounded child process,
+// so that whatever a hostile file does to the parsing libraries here, the
+// job still gives its one answer; and the helper confines itself before it
+// parses, so that a parser taken over by the file reaches nothing but the
+// file's bytes and the system files parsing reads.
+//
+// Built a second time as fileprobe-extract-probe for the tests and the
+// benchmarks only (FILEPROBE_CONFINEMENT_PROBE; never installed), with
+// roads that run unconfined or attempt forbidden operations.
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/limits.h"
+#include "extract_answer/extraction_answer.h"
+#include "extract_helper/extraction_driver.h"
+#include "extract_helper/helper_bindings.h"
+#include "platform/confinement.h"
+#include "platform/file_status.h"
+#include "platform/fs.h"
+#include "platform/unicode.h"
+
+#ifdef FILEPROBE_CONFINEMENT_PROBE
+#include <nlohmann/json.hpp>
+
+#include "platform/confinement_probe.h"
+#endif
+
+namespace {
+
+using namespace fileprobe;
+
+constexpr int kUsageStatus = 2;
+constexpr int kInputDescriptor = 0;
+constexpr int kAnswerDescriptor = 1;
+constexpr std::size_t kReadChunkBytes = 1u << 20;
+
+// The whole input, or nothing when it cannot be read or holds more than
+// `limit` bytes (the file may have grown since the job measured it).
+std::optional<std::string> boundedInput(std::uint64_t limit) {
+  std::string bytes;
+  // Room for the whole file as measured, so the buffer is not regrown.
+  FileStatus status;
+  if (statDescriptor(kInputDescriptor, status) == 0 && status.size >= 0 &&
+      static_cast<std::uint64_t>(status.size) <= limit) {
+    bytes.reserve(static_cast<std::size_t>(status.size) + kReadChunkBytes);
+  }
+  std::size_t got = 0;
+  do {
+    const std::size_t offset = bytes.size();
+    if (offset > limit) return std::nullopt;
+    bytes.resize(offset + kReadChunkBytes);
+    if (readSome(kInputDescriptor, std::as_writable_bytes(std::span(bytes)).subspan(offset), got) !=
+        0) {
+      return std::nullopt;
+    }
+    bytes.resize(offset + got);
+  } while (got > 0);
+  if (bytes.size() > limit) return std::nullopt;
+  return bytes;
+}
+
+// What the parsers may read once confined: the libraries (the recognition
+// module and its libraries may be loaded after confinement), the helper's
+// own modules, the recognition models, poppler's encoding tables and the
+// fonts it renders with, and the processor and memory layout libvips,
+// OpenMP and the C library ask the system for. /proc/self is this process
+// only; /proc as a whole would show the caller's environment.
+std::vector<std::string> readableTrees() {
+  return {
+      moduleFolder(),
+      FILEPROBE_TESSDATA_DIR,
+      "/usr/lib",
+      "/lib",
+      "/etc/ld.so.cache",
+      "/usr/share/poppler",
+      "/usr/share/fonts",
+      "/usr/local/share/fonts",
+      "/usr/share/fontconfig",
+      "/etc/fonts",
+      "/var/cache/fontconfig",
+      "/etc/localtime",
+      "/sys/devices/system/cpu",
+      "/sys/devices/system/node",
+      "/proc/self",
+      // The C library's malloc asks before it gives a thread's memory back.
+      "/proc/sys/vm/overcommit_memory",
+  };
+}
+
+enum class Confinement { kOn, kOff };
+
+// Nothing when the helper could not confine itself: it must not parse then.
+std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement confinement) {
+  auto bytes = boundedInput(maximumFileBytes);
+  if (!bytes) return filenameAnswer(kWarningUnreadableOrTooLarge);
+  // The road's library is loaded before confinement, as loading is not
+  // parsing; recognition is loaded later, only for a page or image that
+  // needs it, which the confinement allows (reading and mapping libraries).
+  loadRoadModule(road);
+  ConfinementOutcome confined;
+  if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0)
+    return std::nullopt;
+  if (road == "pdf") {
+    return pdfRoadAnswer(openPdf(std::make_shared<const std::string>(*std::move(bytes))),
+                         tesseractRecognizer());
+  }
+  return imageRoadAnswer(loadImage(*bytes), tesseractRecognizer());
+}
+
+#ifdef FILEPROBE_CONFINEMENT_PROBE
+constexpr std::string_view kUnconfinedSuffix = "-unconfined";
+constexpr int kProbeTargetArguments = 4;
+
+// probe attempts[-unconfined] FOLDER EXISTING OUTSIDE SOCKET: confines as
+// the extraction roads do (or not), attempts every forbidden operation and
+// prints what happened as one JSON object.
+int probeAttempts(Confinement confinement, char** targets) {
+  ConfinementOutcome confined;
+  if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0)
+    return EXIT_FAILURE;
+  const ConfinementState state = currentConfinementState();
+  nlohmann::json report{{"landlockAbi", confined.landlockAbi},
+                        {"seccomp", state.seccompMode},
+                        {"noNewPrivs", state.noNewPrivs},
+                        {"coreLimit", state.coreLimit},
+                        {"dumpable", state.dumpable}};
+  report["attempts"] = nlohmann::json::object();
+  for (const auto& [name, error] :
+       attemptForbiddenOperations({targets[0], targets[1], targets[2], targets[3]})) {
+    report["attempts"][name] = error;
+  }
+  if (writeAll(kAnswerDescriptor, report.dump() + "\n") != 0) return EXIT_FAILURE;
+  std::_Exit(0);
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setGlobalLimits();
+  if (argc < 2) return kUsageStatus;
+  std::string_view road = argv[1];
+  Confinement confinement = Confinement::kOn;
+#ifdef FILEPROBE_CONFINEMENT_PROBE
+  if (road.ends_with(kUnconfinedSuffix)) {
+    road.remove_suffix(kUnconfinedSuffix.size());
+    confinement = Confinement::kOff;
+  }
+  if (road == "attempts" && argc == 2 + kProbeTargetArguments)
+    return probeAttempts(confinement, argv + 2);
+#endif
+  if (argc != 2) return kUsageStatus;
+  if (road != "pdf" && road != "image") return kUsageStatus;
+  std::optional<ExtractionAnswer> confinedAnswer = answerFor(road, confinement);
+  if (!confinedAnswer) return EXIT_FAILURE;
+  ExtractionAnswer answer = *std::move(confinedAnswer);
+  // The job cuts the text again; cutting here keeps the answer small.
+  answer.text = std::string(firstCharacters(answer.text, maximumCharacters));
+  auto bytes = answerBytes(answer);
+  // Text that is not UTF-8 ends as the job's own unserialisable result would.
+  if (!bytes) bytes = answerBytes({"", std::string(kMethodFilename), std::nullopt});
+  if (!bytes || writeAll(kAnswerDescriptor, *bytes) != 0) return EXIT_FAILURE;
+  // Straight out: no destructors of the libraries' global state, which a
+  // damaged file may have left inconsistent.
+  std::_Exit(0);
+}

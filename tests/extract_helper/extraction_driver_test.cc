@@ -1,0 +1,148 @@
+#include "extract_helper/extraction_driver.h"
+
+#include <gtest/gtest.h>
+
+#include "extract_answer/extraction_answer.h"
+
+namespace fileprobe {
+namespace {
+
+// A fake document: each page has a text layer (or is missing), a media box
+// and whether rendering gives a bitmap; recognition answers per page.
+struct FakePage {
+  std::optional<std::string> text = "";
+  PageBox box{612, 792};
+  bool renders = true;
+  std::optional<std::string> recognised = "";  // nothing: recognition fails
+};
+
+struct FakePdf {
+  explicit FakePdf(std::vector<FakePage> all = {}) : pages(std::move(all)) {}
+  std::vector<FakePage> pages;
+  std::vector<int> recognisedPages;
+  std::vector<double> scales;
+};
+
+std::optional<PdfAccess> accessTo(FakePdf& fake) {
+  PdfAccess access;
+  access.pageCount = [&fake] { return static_cast<int>(fake.pages.size()); };
+  access.pageText = [&fake](int i) { return fake.pages[static_cast<std::size_t>(i)].text; };
+  access.mediaBox = [&fake](int i) { return fake.pages[static_cast<std::size_t>(i)].box; };
+  access.renderPage = [&fake](int i, double scale) -> std::optional<Bitmap> {
+    fake.scales.push_back(scale);
+    if (!fake.pages[static_cast<std::size_t>(i)].renders) return std::nullopt;
+    Bitmap bitmap;
+    bitmap.width = i;  // carries the page index to the recogniser
+    return bitmap;
+  };
+  return access;
+}
+
+RecognizeFunction recogniserOf(FakePdf& fake) {
+  return [&fake](const Bitmap& bitmap) {
+    fake.recognisedPages.push_back(bitmap.width);
+    return fake.pages[static_cast<std::size_t>(bitmap.width)].recognised;
+  };
+}
+
+ExtractionAnswer run(FakePdf& fake) { return pdfRoadAnswer(accessTo(fake), recogniserOf(fake)); }
+
+std::string repeated(std::string_view piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+const std::string kGoodText = repeated("가", 40);
+
+TEST(PdfRoadTest, FortyCharactersAreTakenThirtyNineAreRecognised) {
+  FakePdf fake{
+      {{.text = " " + kGoodText + "\n"}, {.text = repeated("é", 39), .recognised = "recognised"}}};
+  const ExtractionAnswer answer = run(fake);
+  EXPECT_EQ(fake.recognisedPages, std::vector<int>{1});
+  EXPECT_EQ(answer, (ExtractionAnswer{kGoodText + "\n\nrecognised", "ocr",
+                                      std::string(kWarningOcrMayErr)}));
+}
+
+TEST(PdfRoadTest, PageTextIsCutBeforeItIsTrimmed) {
+  FakePdf fake{{{.text = repeated(" ", 30000) + kGoodText, .recognised = "scan"}}};
+  EXPECT_EQ(run(fake).text, "scan");
+  EXPECT_EQ(fake.recognisedPages, std::vector<int>{0});
+}
+
+TEST(PdfRoadTest, RenderedPageHasLongerSide1800) {
+  FakePdf fake{{{.box = {600, 900}}, {.box = {3600, 100}}}};
+  run(fake);
+  ASSERT_EQ(fake.scales.size(), 2u);
+  EXPECT_DOUBLE_EQ(fake.scales[0], 2.0);
+  EXPECT_DOUBLE_EQ(fake.scales[1], 0.5);
+}
+
+TEST(PdfRoadTest, ThreePagesAreExaminedAndMorePagesAreNamed) {
+  FakePdf three{{{.text = kGoodText}, {.text = kGoodText}, {.text = kGoodText}}};
+  EXPECT_EQ(run(three),
+            (ExtractionAnswer{repeated(kGoodText + "\n\n", 2) + kGoodText, "text", std::nullopt}));
+  FakePdf four = three;
+  four.pages.push_back({.text = "never read"});
+  const ExtractionAnswer answer = run(four);
+  EXPECT_EQ(answer.text.find("never"), std::string::npos);
+  EXPECT_EQ(answer.warning, std::string(kWarningFirstThreePages));
+}
+
+TEST(PdfRoadTest, MissingPageIsSkippedSilently) {
+  FakePdf fake{{{.text = std::nullopt}, {.text = kGoodText}}};
+  EXPECT_EQ(run(fake), (ExtractionAnswer{kGoodText, "text", std::nullopt}));
+}
+
+// Without a bitmap, with a failed recognition and with an unusable box
+// alike, a page keeps its own short text and the failure is named.
+TEST(PdfRoadTest, ShortTextIsKeptWheneverRecognitionCannotHelp) {
+  const std::vector<FakePage> failing{
+      {.text = "ten chars!", .renders = false},
+      {.text = "ten chars!", .recognised = std::nullopt},
+      {.text = "ten chars!", .box = {0, 792}},
+  };
+  for (const FakePage& page : failing) {
+    FakePdf fake{{page}};
+    EXPECT_EQ(run(fake),
+              (ExtractionAnswer{"ten chars!", "text", std::string(kWarningSomePagesFailed)}));
+  }
+  FakePdf nan{{{.box = {std::numeric_limits<double>::quiet_NaN(), 792}}}};
+  EXPECT_EQ(run(nan), (ExtractionAnswer{"", "filename", std::string(kWarningSomePagesFailed)}));
+  EXPECT_TRUE(nan.scales.empty());
+}
+
+TEST(PdfRoadTest, BlankScansAddNoEntries) {
+  FakePdf one{{{}}};
+  FakePdf two{{{}, {}}};
+  const ExtractionAnswer blank{"", "filename", std::string(kWarningOcrMayErr)};
+  EXPECT_EQ(run(one), blank);
+  EXPECT_EQ(run(two), blank);
+  // Recognition that finds nothing leaves the page's own text.
+  FakePdf shortText{{{.text = "short"}}};
+  EXPECT_EQ(run(shortText), (ExtractionAnswer{"short", "ocr", std::string(kWarningOcrMayErr)}));
+}
+
+TEST(PdfRoadTest, AllWarningsInTheirOrder) {
+  FakePdf fake{{{.recognised = std::nullopt}, {.recognised = "found"}, {}, {}, {}}};
+  const std::string expected = std::string(kWarningFirstThreePages) + " " +
+                               std::string(kWarningSomePagesFailed) + " " +
+                               std::string(kWarningOcrMayErr);
+  EXPECT_EQ(run(fake), (ExtractionAnswer{"found", "ocr", expected}));
+}
+
+TEST(ImageRoadTest, AnswersByWhatLoadingAndRecognitionGave) {
+  const auto recognising = [](std::optional<std::string> text) {
+    return [text](const Bitmap&) { return text; };
+  };
+  EXPECT_EQ(imageRoadAnswer(std::nullopt, recognising("x")),
+            filenameAnswer(kWarningUnreadableImage));
+  EXPECT_EQ(imageRoadAnswer(Bitmap{}, recognising(std::nullopt)),
+            filenameAnswer(kWarningImageNotRecognised));
+  // An image without text stays an "ocr" answer.
+  EXPECT_EQ(imageRoadAnswer(Bitmap{}, recognising("")),
+            (ExtractionAnswer{"", "ocr", std::string(kWarningImageRecognised)}));
+}
+
+}  // namespace
+}  // namespace fileprobe

@@ -1,0 +1,65 @@
+// The PDF binding module itself, loaded as the helper loads it.
+#include <gtest/gtest.h>
+
+#include "extract_helper/helper_bindings.h"
+#include "platform/module.h"
+#include "support/temp_dir.h"
+
+namespace fileprobe {
+namespace {
+
+std::optional<PdfAccess> openFixture(std::string_view name) {
+  auto* open = reinterpret_cast<OpenPdfEntry*>(moduleSymbol(FILEPROBE_PDF_MODULE, kOpenPdfEntry));
+  if (!open) return std::nullopt;
+  std::optional<PdfAccess> pdf;
+  open(std::make_shared<const std::string>(testing::readFile(
+           std::string(FILEPROBE_SOURCE_DIR) + "/tests/fixtures/" + std::string(name))),
+       pdf);
+  return pdf;
+}
+
+// The page rendered the way the driver asks for it: longer side of the
+// media box to 1800.
+std::optional<Bitmap> renderedForRecognition(const PdfAccess& pdf) {
+  const PageBox box = pdf.mediaBox(0);
+  return pdf.renderPage(
+      0, std::min(kRenderedLongerSide / box.width, kRenderedLongerSide / box.height));
+}
+
+int darkPixels(const Bitmap& bitmap, int left, int top, int right, int bottom) {
+  constexpr std::uint8_t kDark = 128;
+  int dark = 0;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x)
+      dark += bitmap.pixels[static_cast<std::size_t>(y * bitmap.width + x)] < kDark;
+  }
+  return dark;
+}
+
+TEST(PdfPopplerTest, RenderingShowsTheWholeMediaBoxWhateverTheCropBox) {
+  // A 1200 x 1200 media box whose crop box is its top-left quarter; the
+  // bottom-right quarter holds a word.
+  const std::optional<PdfAccess> pdf = openFixture("cropped_scan.pdf");
+  ASSERT_TRUE(pdf);
+  const std::optional<Bitmap> bitmap = renderedForRecognition(*pdf);
+  ASSERT_TRUE(bitmap);
+  EXPECT_EQ(bitmap->width, 1800);
+  EXPECT_EQ(bitmap->height, 1800);
+  ASSERT_EQ(bitmap->pixels.size(), 1800u * 1800u);
+  constexpr int kWordInk = 1000;  // a 135-pixel-high word leaves far more
+  EXPECT_GT(darkPixels(*bitmap, 0, 0, 900, 900), kWordInk);
+  EXPECT_GT(darkPixels(*bitmap, 900, 900, 1800, 1800), kWordInk);
+}
+
+TEST(PdfPopplerTest, RenderingAppliesThePageRotation) {
+  // A 1200 x 600 media box with /Rotate 90 is shown upright as portrait.
+  const std::optional<PdfAccess> pdf = openFixture("rotated_scan.pdf");
+  ASSERT_TRUE(pdf);
+  const std::optional<Bitmap> bitmap = renderedForRecognition(*pdf);
+  ASSERT_TRUE(bitmap);
+  EXPECT_EQ(bitmap->width, 900);
+  EXPECT_EQ(bitmap->height, 1800);
+}
+
+}  // namespace
+}  // namespace fileprobe
