@@ -96,8 +96,9 @@ int allowReading(int ruleset, const std::string& path) {
   rule.allowed_access = S_ISDIR(status.st_mode) ? kReadTree : kReadFile;
   rule.parent_fd = fd;
   const int noFlags = 0;
-  if (::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, noFlags) != 0)
+  if (::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, noFlags) != 0) {
     return errno;
+  }
   return 0;
 }
 
@@ -216,6 +217,13 @@ constexpr std::uint64_t kNamespaceFlags = CLONE_NEWNS | CLONE_NEWCGROUP | CLONE_
 
 using Filter = std::unique_ptr<std::remove_pointer_t<scmp_filter_ctx>, void (*)(scmp_filter_ctx)>;
 
+// Argument `index` equals `value`; libseccomp's SCMP_A* macros leave the
+// second datum out, which an equality test does not read.
+scmp_arg_cmp argumentEquals(unsigned index, std::uint64_t value) {
+  const std::uint64_t unused = 0;
+  return scmp_arg_cmp{index, SCMP_CMP_EQ, value, unused};
+}
+
 int addRule(scmp_filter_ctx filter, std::uint32_t action, int call,
             std::initializer_list<scmp_arg_cmp> conditions) {
   const int result = seccomp_rule_add_array(
@@ -259,7 +267,7 @@ int addRules(scmp_filter_ctx filter) {
   const auto self = static_cast<std::uint64_t>(::getpid());
   for (const int call :
        {SCMP_SYS(kill), SCMP_SYS(tgkill), SCMP_SYS(rt_sigqueueinfo), SCMP_SYS(rt_tgsigqueueinfo)}) {
-    add(SCMP_ACT_ALLOW, call, {SCMP_A0(SCMP_CMP_EQ, self)});
+    add(SCMP_ACT_ALLOW, call, {argumentEquals(0, self)});
   }
 
   // Reading its own limits (new limit NULL), naming its own threads, and
@@ -267,9 +275,9 @@ int addRules(scmp_filter_ctx filter) {
   const std::uint64_t ownProcess = 0;
   const std::uint64_t noNewLimit = 0;
   add(SCMP_ACT_ALLOW, SCMP_SYS(prlimit64),
-      {SCMP_A0(SCMP_CMP_EQ, ownProcess), SCMP_A2(SCMP_CMP_EQ, noNewLimit)});
-  for (const std::uint64_t option : {PR_SET_NAME, PR_GET_NAME, PR_GET_DUMPABLE}) {
-    add(SCMP_ACT_ALLOW, SCMP_SYS(prctl), {SCMP_A0(SCMP_CMP_EQ, option)});
+      {argumentEquals(0, ownProcess), argumentEquals(2, noNewLimit)});
+  for (const int option : {PR_SET_NAME, PR_GET_NAME, PR_GET_DUMPABLE}) {
+    add(SCMP_ACT_ALLOW, SCMP_SYS(prctl), {argumentEquals(0, static_cast<std::uint64_t>(option))});
   }
   return error;
 }
