@@ -43,9 +43,11 @@ constexpr int kFewestRowsForLayout = 6;
 // finds the blocks of both scripts.
 constexpr float kLayoutWordHeight = 16;
 constexpr float kSmallestLayoutScale = 0.25f;
-// Words lower than this are read from an enlarged copy (at most twice the
-// size): Hangul read from words of about 30 px mistakes whole words for
-// Latin capitals.
+// On a page of a few rows, words lower than this are read from an enlarged
+// copy (at most twice the size): Hangul read from words of about 30 px
+// mistakes whole words for Latin capitals. Full pages are read at their
+// size: enlarging them did not read better and costs half as much time
+// again.
 constexpr float kRecognitionWordHeight = 40;
 constexpr float kLargestRecognitionScale = 2;
 
@@ -328,7 +330,8 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   std::vector<Box> blocks = *found;
 
   float factor = 1;
-  if (layout.medianWordHeight > 0 && layout.medianWordHeight < kRecognitionWordHeight) {
+  if (blocks.empty() && layout.medianWordHeight > 0 &&
+      layout.medianWordHeight < kRecognitionWordHeight) {
     factor = std::min(kLargestRecognitionScale,
                       kRecognitionWordHeight / static_cast<float>(layout.medianWordHeight));
     std::optional<PixRef> enlarged = scaled(pix.pix, factor);
