@@ -43,6 +43,9 @@ constexpr int kFewestRowsForLayout = 6;
 // finds the blocks of both scripts.
 constexpr float kLayoutWordHeight = 16;
 constexpr float kSmallestLayoutScale = 0.25f;
+// Blocks that hold fewer of the words found at full size than this leave
+// text unread.
+constexpr float kLeastCoveredWords = 0.8f;
 // On a page of a few rows, words lower than this are read from an enlarged
 // copy (at most twice the size): Hangul read from words of about 30 px
 // mistakes whole words for Latin capitals. Full pages are read at their
@@ -124,6 +127,7 @@ struct Layout {
   int rows = 0;
   int medianLineHeight = 0;
   int medianWordHeight = 0;
+  std::vector<std::pair<int, int>> wordCentres;  // x, y
 };
 
 int median(std::vector<int> values) {
@@ -144,8 +148,10 @@ Layout layoutOf(tesseract::TessBaseAPI& engine) {
   std::vector<int> glyphs;
   do {
     int left, top, right, bottom;
-    if (page->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom))
+    if (page->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) {
       glyphs.push_back(bottom - top);
+      layout.wordCentres.emplace_back((left + right) / 2, (top + bottom) / 2);
+    }
     if (page->IsAtBeginningOf(tesseract::RIL_TEXTLINE) &&
         page->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
       spans.emplace_back(top, bottom);
@@ -284,6 +290,22 @@ std::optional<PixRef> scaled(Pix* pix, float factor) {
   return out;
 }
 
+// The share of `centres` that lie in one of `blocks`.
+float coveredShare(const std::vector<Box>& blocks,
+                   const std::vector<std::pair<int, int>>& centres) {
+  if (centres.empty()) return 1;
+  std::size_t covered = 0;
+  for (const auto& [x, y] : centres) {
+    for (const Box& box : blocks) {
+      if (x >= box.left && x < box.right && y >= box.top && y < box.bottom) {
+        ++covered;
+        break;
+      }
+    }
+  }
+  return static_cast<float>(covered) / static_cast<float>(centres.size());
+}
+
 // The text blocks of the page in reading order, in the coordinates of
 // `pix`, found on a copy reduced to kLayoutWordHeight; empty when the page
 // is read as one block.
@@ -328,6 +350,10 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   const std::optional<std::vector<Box>> found = pageBlocks(engine, pix.pix, ppi, layout);
   if (!found) return std::nullopt;
   std::vector<Box> blocks = *found;
+  // The reduced layout sometimes drops whole paragraphs of a slightly
+  // skewed page; the page is then read as one block rather than in part.
+  if (!blocks.empty() && coveredShare(blocks, layout.wordCentres) < kLeastCoveredWords)
+    blocks.clear();
 
   float factor = 1;
   if (blocks.empty() && layout.medianWordHeight > 0 &&
