@@ -26,8 +26,9 @@ std::optional<Bitmap> loadImage(const std::string& bytes);
 // kRecognitionDeadlineMilliseconds.
 RecognizeFunction tesseractRecognizer();
 
-// A full page at 2200 pixels takes at most a few seconds on one thread;
-// a page of noise would keep the engine busy for minutes.
+// In processor time, so that a loaded machine does not fail good pages: the
+// heaviest page of the recognition benchmark took about 11 s, while a page
+// of noise would keep the engine busy for minutes.
 inline constexpr int kRecognitionDeadlineMilliseconds = 25000;
 
 // The entry point each module exports, under the names below.

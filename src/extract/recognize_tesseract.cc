@@ -1,7 +1,8 @@
 // Text recognition through tesseract. Each bitmap is turned upright by the
 // orientation model, laid out by the engine on a copy reduced to a fixed
-// text size, and read block by block at a text size the Korean model reads
-// well. The sizes were chosen with bench/ocr_corpus_eval.py.
+// text size, and read block by block; a page of a few rows is read as one
+// block from an enlarged copy. The sizes were chosen with
+// bench/ocr_corpus_eval.py.
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
