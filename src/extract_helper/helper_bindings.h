@@ -32,13 +32,21 @@ std::optional<PdfAccess> openPdf(std::shared_ptr<const std::string> bytes);
 std::optional<Bitmap> loadImage(const std::string& bytes);
 
 // Tesseract with the Korean and English LSTM models, loaded and set up on
-// the first call and kept for the pages that follow.
+// the first call and kept for the pages that follow. Each bitmap gets
+// kRecognitionDeadlineMilliseconds.
 RecognizeFunction tesseractRecognizer();
+
+// In processor time, so that a loaded machine does not fail good pages: the
+// heaviest page of the recognition benchmark took about 11 s, while a page
+// of noise would keep the engine busy for minutes.
+inline constexpr int kRecognitionDeadlineMilliseconds = 25000;
 
 // The entry point each module exports, under the names below.
 using OpenPdfEntry = void(std::shared_ptr<const std::string> bytes, std::optional<PdfAccess>& out);
 using LoadImageEntry = void(const std::string& bytes, std::optional<Bitmap>& out);
-using RecognizerEntry = void(RecognizeFunction& out);
+// `deadlineMilliseconds` bounds the recognition of each bitmap: a bitmap
+// not read by then fails.
+using RecognizerEntry = void(int deadlineMilliseconds, RecognizeFunction& out);
 
 inline constexpr const char* kOpenPdfEntry = "fileprobeOpenPdf";
 inline constexpr const char* kLoadImageEntry = "fileprobeLoadImage";

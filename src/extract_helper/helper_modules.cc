@@ -59,7 +59,7 @@ RecognizeFunction tesseractRecognizer() {
     if (!*loaded) {
       RecognizeFunction recognize;
       if (auto* make = moduleEntry<RecognizerEntry>(kRecognitionModule, kRecognizerEntry)) {
-        make(recognize);
+        make(kRecognitionDeadlineMilliseconds, recognize);
       }
       *loaded = std::move(recognize);
     }

@@ -1,8 +1,19 @@
-// Text recognition through tesseract.
+// Text recognition through tesseract. Each bitmap is turned upright by the
+// orientation model, laid out by the engine on a copy reduced to a fixed
+// text size, and read block by block; a page of a few rows is read as one
+// block from an enlarged copy. The sizes were chosen with
+// bench/ocr_corpus_eval.py.
+#include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "extract_helper/helper_bindings.h"
 
@@ -14,13 +25,158 @@ namespace {
 constexpr const char* kModelDirectory = FILEPROBE_TESSDATA_DIR;
 // Korean first: the engine then resolves ambiguous glyphs towards Hangul.
 constexpr const char* kLanguages = "kor+eng";
-// Chosen by the recognition benchmark (bench/ocr_eval.sh): wide, short
-// blocks of prose read far better as one block than with automatic layout.
-constexpr auto kSegmentation = tesseract::PSM_SINGLE_BLOCK;
+// The orientation-and-script model; it runs only on the legacy engine.
+constexpr const char* kOrientationModel = "osd";
 constexpr float kMinimumTextHeight = 0.004f;  // of the image height
 constexpr int kMaximumLines = 1200;
 // What the engine assumes itself for an image that records no density.
 constexpr int kUnknownPixelsPerInch = 70;
+
+// A page whose turn the model gives with less confidence is read as it
+// is: upright pages of English prose came out turned with up to 2.5, pages
+// really turned (Korean and English, 90/180/270) scored 9.8 and more.
+constexpr float kMinimumTurnConfidence = 5.0f;
+// With fewer rows of text than this, word gaps that line up by chance pass
+// for column gutters and lines get cut in two; such a page is one block.
+constexpr int kFewestRowsForLayout = 6;
+// The engine's layout takes Hangul words as high as 30 px for columns of
+// their own and misses gutters between Korean columns; at about 16 px it
+// finds the blocks of both scripts.
+constexpr float kLayoutWordHeight = 16;
+constexpr float kSmallestLayoutScale = 0.25f;
+// Blocks that hold fewer of the words found at full size than this leave
+// text unread.
+constexpr float kLeastCoveredWords = 0.8f;
+// On a page of a few rows, words lower than this are read from an enlarged
+// copy (at most twice the size): Hangul read from words of about 30 px
+// mistakes whole words for Latin capitals. Full pages are read at their
+// size: enlarging them did not read better and costs half as much time
+// again.
+constexpr float kRecognitionWordHeight = 40;
+constexpr float kLargestRecognitionScale = 2;
+
+struct Engines {
+  std::unique_ptr<tesseract::TessBaseAPI> text;
+  std::unique_ptr<tesseract::TessBaseAPI> orientation;
+  bool orientationTried = false;
+};
+
+bool wellFormed(const Bitmap& bitmap) {
+  return bitmap.width > 0 && bitmap.height > 0 &&
+         bitmap.pixels.size() ==
+             static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height);
+}
+
+struct PixRef {
+  Pix* pix = nullptr;
+  explicit PixRef(Pix* p = nullptr) : pix(p) {}
+  PixRef(PixRef&& other) noexcept : pix(std::exchange(other.pix, nullptr)) {}
+  PixRef& operator=(PixRef&& other) noexcept {
+    std::swap(pix, other.pix);
+    return *this;
+  }
+  ~PixRef() {
+    if (pix) pixDestroy(&pix);
+  }
+};
+
+PixRef pixOf(const Bitmap& bitmap) {
+  PixRef out(pixCreate(bitmap.width, bitmap.height, 8));
+  if (!out.pix) return out;
+  l_uint32* data = pixGetData(out.pix);
+  const int wordsPerLine = pixGetWpl(out.pix);
+  for (int y = 0; y < bitmap.height; ++y) {
+    l_uint32* line = data + static_cast<std::size_t>(y) * wordsPerLine;
+    const std::uint8_t* row = bitmap.pixels.data() + static_cast<std::size_t>(y) * bitmap.width;
+    for (int x = 0; x < bitmap.width; ++x) SET_DATA_BYTE(line, x, row[x]);
+  }
+  return out;
+}
+
+void setImage(tesseract::TessBaseAPI& engine, Pix* pix, double pixelsPerInch) {
+  engine.SetImage(pix);
+  engine.SetSourceResolution(pixelsPerInch > 0 ? static_cast<int>(std::lround(pixelsPerInch))
+                                               : kUnknownPixelsPerInch);
+}
+
+// Quarter turns clockwise that make the page upright; 0 when the model is
+// missing or unsure.
+int uprightTurns(Engines& engines, Pix* pix, double ppi) {
+  if (!engines.orientationTried) {
+    engines.orientationTried = true;
+    auto made = std::make_unique<tesseract::TessBaseAPI>();
+    if (made->Init(kModelDirectory, kOrientationModel, tesseract::OEM_TESSERACT_ONLY) == 0) {
+      made->SetPageSegMode(tesseract::PSM_OSD_ONLY);
+      engines.orientation = std::move(made);
+    }
+  }
+  if (!engines.orientation) return 0;
+  tesseract::TessBaseAPI& osd = *engines.orientation;
+  setImage(osd, pix, ppi);
+  int degrees = 0;
+  float confidence = 0;
+  const char* script = nullptr;
+  float scriptConfidence = 0;
+  const bool found = osd.DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence);
+  osd.Clear();
+  if (!found || confidence < kMinimumTurnConfidence) return 0;
+  // `degrees` is how far the page is turned clockwise.
+  return (4 - degrees / 90) % 4;
+}
+
+struct Layout {
+  int rows = 0;
+  int medianLineHeight = 0;
+  int medianWordHeight = 0;
+  std::vector<std::pair<int, int>> wordCentres;  // x, y
+};
+
+int median(std::vector<int> values) {
+  if (values.empty()) return 0;
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+// Distinct rows of text and the typical sizes of lines and glyphs. Rows:
+// the found lines by centre, a line whose centre lies below the first line
+// of the row starting a new row (pieces of one line split into two blocks
+// share a row).
+Layout layoutOf(tesseract::TessBaseAPI& engine) {
+  Layout layout;
+  const std::unique_ptr<tesseract::PageIterator> page(engine.AnalyseLayout());
+  if (!page || page->Empty(tesseract::RIL_TEXTLINE)) return layout;
+  std::vector<std::pair<int, int>> spans;
+  std::vector<int> glyphs;
+  do {
+    int left, top, right, bottom;
+    if (page->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) {
+      glyphs.push_back(bottom - top);
+      layout.wordCentres.emplace_back((left + right) / 2, (top + bottom) / 2);
+    }
+    if (page->IsAtBeginningOf(tesseract::RIL_TEXTLINE) &&
+        page->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
+      spans.emplace_back(top, bottom);
+  } while (page->Next(tesseract::RIL_WORD));
+  std::vector<int> heights;
+  for (const auto& [top, bottom] : spans) heights.push_back(bottom - top);
+  layout.medianLineHeight = median(heights);
+  layout.medianWordHeight = median(glyphs);
+  std::vector<std::pair<int, int>> byCentre;
+  for (const auto& [top, bottom] : spans) {
+    // Boxes far taller than a line (rules, pictures read as text) are left out.
+    if (bottom - top <= 3 * layout.medianLineHeight)
+      byCentre.emplace_back((top + bottom) / 2, bottom);
+  }
+  std::sort(byCentre.begin(), byCentre.end());
+  int rowBottom = -1;
+  for (const auto& [centre, bottom] : byCentre) {
+    if (centre > rowBottom) {
+      ++layout.rows;
+      rowBottom = bottom;
+    }
+  }
+  return layout;
+}
 
 std::string lineText(tesseract::ResultIterator& line) {
   const std::unique_ptr<char[]> text(line.GetUTF8Text(tesseract::RIL_TEXTLINE));
@@ -32,53 +188,222 @@ std::string lineText(tesseract::ResultIterator& line) {
   return out;
 }
 
-std::optional<std::string> recognizeWith(tesseract::TessBaseAPI& engine, const Bitmap& bitmap) {
-  if (bitmap.width <= 0 || bitmap.height <= 0 ||
-      bitmap.pixels.size() !=
-          static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height)) {
-    return std::nullopt;
-  }
-  engine.SetImage(bitmap.pixels.data(), bitmap.width, bitmap.height, 1, bitmap.width);
-  engine.SetSourceResolution(bitmap.pixelsPerInch > 0
-                                 ? static_cast<int>(std::lround(bitmap.pixelsPerInch))
-                                 : kUnknownPixelsPerInch);
-  if (engine.Recognize(nullptr) != 0) {
-    engine.Clear();
-    return std::nullopt;
-  }
-  const float minimumHeight = kMinimumTextHeight * static_cast<float>(bitmap.height);
+std::string recognisedLines(tesseract::TessBaseAPI& engine, int imageHeight) {
+  const float minimumHeight = kMinimumTextHeight * static_cast<float>(imageHeight);
   std::string joined;
   int kept = 0;
   const std::unique_ptr<tesseract::ResultIterator> line(engine.GetIterator());
-  if (line && !line->Empty(tesseract::RIL_TEXTLINE)) {
-    do {
-      int left, top, right, bottom;
-      if (!line->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) continue;
-      if (static_cast<float>(bottom - top) < minimumHeight) continue;
-      const std::string text = lineText(*line);
-      // A line without text leaves no empty line behind.
-      if (text.empty()) continue;
+  if (!line || line->Empty(tesseract::RIL_TEXTLINE)) return joined;
+  do {
+    int left, top, right, bottom;
+    if (!line->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) continue;
+    if (static_cast<float>(bottom - top) < minimumHeight) continue;
+    const std::string text = lineText(*line);
+    // A line without text leaves no empty line behind.
+    if (text.empty()) continue;
+    if (kept > 0) joined += '\n';
+    joined += text;
+    ++kept;
+  } while (kept < kMaximumLines && line->Next(tesseract::RIL_TEXTLINE));
+  return joined;
+}
+
+// Processor time of the calling thread, in milliseconds: the bound holds
+// the same on a loaded machine as on an idle one.
+std::int64_t threadMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Stops recognition once the thread has spent its budget; the engine asks
+// after each word.
+struct Budget {
+  std::int64_t end = 0;
+  bool spent() const { return threadMilliseconds() >= end; }
+  static bool cancel(void* budget, int /*words*/) { return static_cast<Budget*>(budget)->spent(); }
+};
+
+struct Box {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+bool overlap(const Box& a, const Box& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// Blocks that overlap (a column of list numbers beside its items, a line
+// found in two blocks) become their union, read once, at the place of the
+// first of them.
+std::vector<Box> mergedOverlaps(std::vector<Box> blocks) {
+  bool merged = true;
+  while (merged) {
+    merged = false;
+    for (std::size_t i = 0; i < blocks.size() && !merged; ++i) {
+      for (std::size_t j = i + 1; j < blocks.size() && !merged; ++j) {
+        if (!overlap(blocks[i], blocks[j])) continue;
+        blocks[i] =
+            Box{std::min(blocks[i].left, blocks[j].left), std::min(blocks[i].top, blocks[j].top),
+                std::max(blocks[i].right, blocks[j].right),
+                std::max(blocks[i].bottom, blocks[j].bottom)};
+        blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(j));
+        merged = true;
+      }
+    }
+  }
+  return blocks;
+}
+
+// Text blocks found on `pix`, in the engine's reading order, with the
+// layout's rows and line height.
+std::vector<Box> textBlocks(tesseract::TessBaseAPI& engine) {
+  std::vector<Box> blocks;
+  const std::unique_ptr<tesseract::PageIterator> block(engine.AnalyseLayout());
+  if (!block || block->Empty(tesseract::RIL_BLOCK)) return blocks;
+  do {
+    if (!PTIsTextType(block->BlockType())) continue;
+    Box box;
+    if (block->BoundingBox(tesseract::RIL_BLOCK, &box.left, &box.top, &box.right, &box.bottom))
+      blocks.push_back(box);
+  } while (block->Next(tesseract::RIL_BLOCK));
+  return mergedOverlaps(std::move(blocks));
+}
+
+void appendLines(std::string& joined, int& kept, const std::string& lines) {
+  std::size_t start = 0;
+  while (start <= lines.size() && kept < kMaximumLines) {
+    std::size_t end = lines.find('\n', start);
+    if (end == std::string::npos) end = lines.size();
+    const std::string line = lines.substr(start, end - start);
+    if (line.find_first_not_of(" \t") != std::string::npos) {
       if (kept > 0) joined += '\n';
-      joined += text;
+      joined += line;
       ++kept;
-    } while (kept < kMaximumLines && line->Next(tesseract::RIL_TEXTLINE));
+    }
+    start = end + 1;
+  }
+}
+
+// `pix` scaled by `factor`, or nothing when leptonica cannot.
+std::optional<PixRef> scaled(Pix* pix, float factor) {
+  PixRef out(pixScale(pix, factor, factor));
+  if (!out.pix) return std::nullopt;
+  return out;
+}
+
+// The share of `centres` that lie in one of `blocks`.
+float coveredShare(const std::vector<Box>& blocks,
+                   const std::vector<std::pair<int, int>>& centres) {
+  if (centres.empty()) return 1;
+  std::size_t covered = 0;
+  for (const auto& [x, y] : centres) {
+    for (const Box& box : blocks) {
+      if (x >= box.left && x < box.right && y >= box.top && y < box.bottom) {
+        ++covered;
+        break;
+      }
+    }
+  }
+  return static_cast<float>(covered) / static_cast<float>(centres.size());
+}
+
+// The text blocks of the page in reading order, in the coordinates of
+// `pix`, found on a copy reduced to kLayoutWordHeight; empty when the page
+// is read as one block.
+std::optional<std::vector<Box>> pageBlocks(tesseract::TessBaseAPI& engine, Pix* pix, double ppi,
+                                           const Layout& layout) {
+  if (layout.rows < kFewestRowsForLayout || layout.medianWordHeight <= 0) return std::vector<Box>{};
+  const float factor = std::clamp(kLayoutWordHeight / static_cast<float>(layout.medianWordHeight),
+                                  kSmallestLayoutScale, 1.0f);
+  if (factor > 0.95f) return textBlocks(engine);  // already laid out at this size
+  const std::optional<PixRef> reduced = scaled(pix, factor);
+  if (!reduced) return std::nullopt;
+  setImage(engine, reduced->pix, ppi > 0 ? ppi * factor : 0);
+  std::vector<Box> blocks = textBlocks(engine);
+  for (Box& box : blocks) {
+    box = Box{static_cast<int>(box.left / factor), static_cast<int>(box.top / factor),
+              static_cast<int>(box.right / factor), static_cast<int>(box.bottom / factor)};
+  }
+  return blocks;
+}
+
+std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
+                                         int deadlineMilliseconds) {
+  if (!wellFormed(given)) return std::nullopt;
+  Budget budget{threadMilliseconds() + deadlineMilliseconds};
+  tesseract::ETEXT_DESC monitor;
+  monitor.cancel = &Budget::cancel;
+  monitor.cancel_this = &budget;
+
+  PixRef pix = pixOf(given);
+  if (!pix.pix) return std::nullopt;
+  double ppi = given.pixelsPerInch;
+  if (const int turns = uprightTurns(engines, pix.pix, ppi); turns != 0) {
+    PixRef turned(pixRotateOrth(pix.pix, turns));
+    if (!turned.pix) return std::nullopt;
+    pix = std::move(turned);
+  }
+
+  tesseract::TessBaseAPI& engine = *engines.text;
+  engine.SetPageSegMode(tesseract::PSM_AUTO);
+  setImage(engine, pix.pix, ppi);
+  const Layout layout = layoutOf(engine);
+  const std::optional<std::vector<Box>> found = pageBlocks(engine, pix.pix, ppi, layout);
+  if (!found) return std::nullopt;
+  std::vector<Box> blocks = *found;
+  // The reduced layout sometimes drops whole paragraphs of a slightly
+  // skewed page; the page is then read as one block rather than in part.
+  if (!blocks.empty() && coveredShare(blocks, layout.wordCentres) < kLeastCoveredWords)
+    blocks.clear();
+
+  float factor = 1;
+  if (blocks.empty() && layout.medianWordHeight > 0 &&
+      layout.medianWordHeight < kRecognitionWordHeight) {
+    factor = std::min(kLargestRecognitionScale,
+                      kRecognitionWordHeight / static_cast<float>(layout.medianWordHeight));
+    std::optional<PixRef> enlarged = scaled(pix.pix, factor);
+    if (!enlarged) return std::nullopt;
+    pix = std::move(*enlarged);
+    if (ppi > 0) ppi *= factor;
+  }
+  const int width = pixGetWidth(pix.pix), height = pixGetHeight(pix.pix);
+  engine.SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+  setImage(engine, pix.pix, ppi);
+  // The whole page when no block was found.
+  if (blocks.empty()) blocks.push_back(Box{0, 0, width, height});
+  // Rounding of the two scalings must not clip the glyphs at a block's edge.
+  const int margin = static_cast<int>(layout.medianWordHeight * factor / 4);
+  std::string joined;
+  int kept = 0;
+  for (const Box& block : blocks) {
+    const int left = std::max(0, static_cast<int>(block.left * factor) - margin);
+    const int top = std::max(0, static_cast<int>(block.top * factor) - margin);
+    const int right = std::min(width, static_cast<int>(block.right * factor) + margin);
+    const int bottom = std::min(height, static_cast<int>(block.bottom * factor) + margin);
+    if (right <= left || bottom <= top) continue;
+    engine.SetRectangle(left, top, right - left, bottom - top);
+    if (budget.spent() || engine.Recognize(&monitor) != 0) {
+      engine.Clear();
+      return std::nullopt;
+    }
+    appendLines(joined, kept, recognisedLines(engine, height));
+    if (kept >= kMaximumLines) break;
   }
   engine.Clear();
   return joined;
 }
 
-RecognizeFunction engineRecognizer() {
-  auto engine = std::make_shared<std::unique_ptr<tesseract::TessBaseAPI>>();
-  return [engine](const Bitmap& bitmap) -> std::optional<std::string> {
-    if (!*engine) {
+RecognizeFunction engineRecognizer(int deadlineMilliseconds) {
+  auto engines = std::make_shared<Engines>();
+  return [engines, deadlineMilliseconds](const Bitmap& bitmap) -> std::optional<std::string> {
+    if (!engines->text) {
       auto made = std::make_unique<tesseract::TessBaseAPI>();
       if (made->Init(kModelDirectory, kLanguages, tesseract::OEM_LSTM_ONLY) != 0) {
         return std::nullopt;
       }
-      made->SetPageSegMode(kSegmentation);
-      *engine = std::move(made);
+      engines->text = std::move(made);
     }
-    return recognizeWith(**engine, bitmap);
+    return recognizeWith(*engines, bitmap, deadlineMilliseconds);
   };
 }
 
@@ -86,8 +411,8 @@ RecognizeFunction engineRecognizer() {
 }  // namespace fileprobe
 
 extern "C" [[gnu::visibility("default")]] void fileprobeRecognizer(
-    fileprobe::RecognizeFunction& out) {
-  out = fileprobe::engineRecognizer();
+    int deadlineMilliseconds, fileprobe::RecognizeFunction& out) {
+  out = fileprobe::engineRecognizer(deadlineMilliseconds);
 }
 
 static_assert(std::is_same_v<decltype(fileprobeRecognizer), fileprobe::RecognizerEntry>);

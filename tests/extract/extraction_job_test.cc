@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "extract_answer/extraction_answer.h"
@@ -173,6 +174,29 @@ TEST(ExtractionJobTest, FirstFrameOnlyAndRecordedOrientationApplied) {
   }
   const std::string rotated = extract(fixture("rotated_exif.jpg"))["text"];
   EXPECT_NE(rotated.find("Rotated photo"), std::string::npos) << rotated;
+}
+
+TEST(ExtractionJobTest, PagesTurnedInTheirPixelsAreReadUpright) {
+  // Turned a quarter in the pixels, with neither EXIF orientation nor /Rotate.
+  for (const char* name : {"turned_scan.png", "turned_scan.pdf"}) {
+    const json result = extract(fixture(name));
+    EXPECT_EQ(result["method"], "ocr") << name;
+    const std::string text = result["text"];
+    EXPECT_NE(text.find("Quarterly report summary"), std::string::npos) << name << "\n" << text;
+    EXPECT_NE(text.find("finance office"), std::string::npos) << name << "\n" << text;
+    EXPECT_NE(text.find("분기 보고서"), std::string::npos) << name << "\n" << text;
+  }
+}
+
+TEST(ExtractionJobTest, ColumnsAreReadOneAfterTheOther) {
+  const std::string text = extract(fixture("two_columns.png"))["text"];
+  // The left column holds the first two words, the right one the last two.
+  std::vector<std::size_t> at;
+  for (const char* word : {"apples", "bananas", "cherries", "grapes"}) {
+    at.push_back(text.find(word));
+    ASSERT_NE(at.back(), std::string::npos) << word << "\n" << text;
+  }
+  EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << text;
 }
 
 // A copy of the program beside a stand-in helper, laid out as installed.
