@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/bounded_read.h"
 #include "common/limits.h"
 #include "extract_answer/extraction_answer.h"
 #include "extract_helper/extraction_driver.h"
@@ -38,30 +39,22 @@ using namespace fileprobe;
 constexpr int kUsageStatus = 2;
 constexpr int kInputDescriptor = 0;
 constexpr int kAnswerDescriptor = 1;
-constexpr std::size_t kReadChunkBytes = 1u << 20;
 
 // The whole input, or nothing when it cannot be read or holds more than
 // `limit` bytes (the file may have grown since the job measured it).
 std::optional<std::string> boundedInput(std::uint64_t limit) {
-  std::string bytes;
   // Room for the whole file as measured, so the buffer is not regrown.
+  std::size_t expectedBytes = 0;
   FileStatus status;
-  if (statDescriptor(kInputDescriptor, status) == 0 && status.size >= 0 &&
-      static_cast<std::uint64_t>(status.size) <= limit) {
-    bytes.reserve(static_cast<std::size_t>(status.size) + kReadChunkBytes);
+  if (statDescriptor(kInputDescriptor, status) == 0 && status.size >= 0) {
+    expectedBytes = static_cast<std::size_t>(status.size);
   }
-  std::size_t got = 0;
-  do {
-    const std::size_t offset = bytes.size();
-    if (offset > limit) return std::nullopt;
-    bytes.resize(offset + kReadChunkBytes);
-    if (readSome(kInputDescriptor, std::as_writable_bytes(std::span(bytes)).subspan(offset), got) !=
-        0) {
-      return std::nullopt;
-    }
-    bytes.resize(offset + got);
-  } while (got > 0);
-  if (bytes.size() > limit) return std::nullopt;
+  std::string bytes;
+  const auto bound = static_cast<std::size_t>(limit);
+  if (readToEndBounded(kInputDescriptor, bound, bytes, expectedBytes) != 0 ||
+      bytes.size() > bound) {
+    return std::nullopt;
+  }
   return bytes;
 }
 
@@ -104,8 +97,9 @@ std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement con
   // needs it, which the confinement allows (reading and mapping libraries).
   loadRoadModule(road);
   ConfinementOutcome confined;
-  if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0)
+  if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0) {
     return std::nullopt;
+  }
   if (road == "pdf") {
     return pdfRoadAnswer(openPdf(std::make_shared<const std::string>(*std::move(bytes))),
                          tesseractRecognizer());
@@ -122,8 +116,9 @@ constexpr int kProbeTargetArguments = 4;
 // prints what happened as one JSON object.
 int probeAttempts(Confinement confinement, char** targets) {
   ConfinementOutcome confined;
-  if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0)
+  if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0) {
     return EXIT_FAILURE;
+  }
   const ConfinementState state = currentConfinementState();
   nlohmann::json report{{"landlockAbi", confined.landlockAbi},
                         {"seccomp", state.seccompMode},
@@ -140,9 +135,7 @@ int probeAttempts(Confinement confinement, char** targets) {
 }
 #endif
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int helperMain(int argc, char** argv) {
   setGlobalLimits();
   if (argc < 2) return kUsageStatus;
   std::string_view road = argv[1];
@@ -152,8 +145,9 @@ int main(int argc, char** argv) {
     road.remove_suffix(kUnconfinedSuffix.size());
     confinement = Confinement::kOff;
   }
-  if (road == "attempts" && argc == 2 + kProbeTargetArguments)
+  if (road == "attempts" && argc == 2 + kProbeTargetArguments) {
     return probeAttempts(confinement, argv + 2);
+  }
 #endif
   if (argc != 2) return kUsageStatus;
   if (road != "pdf" && road != "image") return kUsageStatus;
@@ -169,4 +163,16 @@ int main(int argc, char** argv) {
   // Straight out: no destructors of the libraries' global state, which a
   // damaged file may have left inconsistent.
   std::_Exit(0);
+}
+
+}  // namespace
+
+// A library exception that escapes ends the helper like any other failure:
+// the job then gives the road's cannot-read answer.
+int main(int argc, char** argv) {
+  try {
+    return helperMain(argc, argv);
+  } catch (...) {
+    return EXIT_FAILURE;
+  }
 }

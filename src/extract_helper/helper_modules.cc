@@ -22,11 +22,7 @@ Entry* moduleEntry(std::string_view module, const char* entry) {
 }  // namespace
 
 std::string moduleFolder() {
-  static const std::string folder = [] {
-    const std::string self = runningExecutablePath();
-    const auto slash = self.rfind('/');
-    return slash == std::string::npos ? std::string() : self.substr(0, slash + 1);
-  }();
+  static const std::string folder = runningExecutableFolder();
   return folder;
 }
 
@@ -40,8 +36,9 @@ void loadRoadModule(std::string_view road) {
 
 std::optional<PdfAccess> openPdf(std::shared_ptr<const std::string> bytes) {
   std::optional<PdfAccess> pdf;
-  if (auto* open = moduleEntry<OpenPdfEntry>(kPdfModule, kOpenPdfEntry))
+  if (auto* open = moduleEntry<OpenPdfEntry>(kPdfModule, kOpenPdfEntry)) {
     open(std::move(bytes), pdf);
+  }
   return pdf;
 }
 

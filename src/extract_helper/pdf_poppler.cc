@@ -60,8 +60,10 @@ std::optional<Bitmap> grayBitmap(SplashBitmap& rendered, double pixelsPerInch) {
   bitmap.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   const unsigned char* rows = rendered.getDataPtr();
   for (int y = 0; y < height; ++y) {
-    std::memcpy(bitmap.pixels.data() + static_cast<std::size_t>(y) * width,
-                rows + static_cast<std::size_t>(y) * stride, static_cast<std::size_t>(width));
+    std::memcpy(
+        bitmap.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width),
+        rows + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride),
+        static_cast<std::size_t>(width));
   }
   return bitmap;
 }

@@ -86,8 +86,9 @@ PixRef pixOf(const Bitmap& bitmap) {
   l_uint32* data = pixGetData(out.pix);
   const int wordsPerLine = pixGetWpl(out.pix);
   for (int y = 0; y < bitmap.height; ++y) {
-    l_uint32* line = data + static_cast<std::size_t>(y) * wordsPerLine;
-    const std::uint8_t* row = bitmap.pixels.data() + static_cast<std::size_t>(y) * bitmap.width;
+    l_uint32* line = data + static_cast<std::size_t>(y) * static_cast<std::size_t>(wordsPerLine);
+    const std::uint8_t* row =
+        bitmap.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.width);
     for (int x = 0; x < bitmap.width; ++x) SET_DATA_BYTE(line, x, row[x]);
   }
   return out;
@@ -133,7 +134,8 @@ struct Layout {
 
 int median(std::vector<int> values) {
   if (values.empty()) return 0;
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  const auto middle = static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), values.begin() + middle, values.end());
   return values[values.size() / 2];
 }
 
@@ -154,18 +156,21 @@ Layout layoutOf(tesseract::TessBaseAPI& engine) {
       layout.wordCentres.emplace_back((left + right) / 2, (top + bottom) / 2);
     }
     if (page->IsAtBeginningOf(tesseract::RIL_TEXTLINE) &&
-        page->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
+        page->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
       spans.emplace_back(top, bottom);
+    }
   } while (page->Next(tesseract::RIL_WORD));
   std::vector<int> heights;
+  heights.reserve(spans.size());
   for (const auto& [top, bottom] : spans) heights.push_back(bottom - top);
   layout.medianLineHeight = median(heights);
   layout.medianWordHeight = median(glyphs);
   std::vector<std::pair<int, int>> byCentre;
   for (const auto& [top, bottom] : spans) {
     // Boxes far taller than a line (rules, pictures read as text) are left out.
-    if (bottom - top <= 3 * layout.medianLineHeight)
+    if (bottom - top <= 3 * layout.medianLineHeight) {
       byCentre.emplace_back((top + bottom) / 2, bottom);
+    }
   }
   std::sort(byCentre.begin(), byCentre.end());
   int rowBottom = -1;
@@ -263,8 +268,9 @@ std::vector<Box> textBlocks(tesseract::TessBaseAPI& engine) {
   do {
     if (!PTIsTextType(block->BlockType())) continue;
     Box box;
-    if (block->BoundingBox(tesseract::RIL_BLOCK, &box.left, &box.top, &box.right, &box.bottom))
+    if (block->BoundingBox(tesseract::RIL_BLOCK, &box.left, &box.top, &box.right, &box.bottom)) {
       blocks.push_back(box);
+    }
   } while (block->Next(tesseract::RIL_BLOCK));
   return mergedOverlaps(std::move(blocks));
 }
@@ -321,8 +327,10 @@ std::optional<std::vector<Box>> pageBlocks(tesseract::TessBaseAPI& engine, Pix* 
   setImage(engine, reduced->pix, ppi > 0 ? ppi * factor : 0);
   std::vector<Box> blocks = textBlocks(engine);
   for (Box& box : blocks) {
-    box = Box{static_cast<int>(box.left / factor), static_cast<int>(box.top / factor),
-              static_cast<int>(box.right / factor), static_cast<int>(box.bottom / factor)};
+    box = Box{static_cast<int>(static_cast<float>(box.left) / factor),
+              static_cast<int>(static_cast<float>(box.top) / factor),
+              static_cast<int>(static_cast<float>(box.right) / factor),
+              static_cast<int>(static_cast<float>(box.bottom) / factor)};
   }
   return blocks;
 }
@@ -353,12 +361,13 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   std::vector<Box> blocks = *found;
   // The reduced layout sometimes drops whole paragraphs of a slightly
   // skewed page; the page is then read as one block rather than in part.
-  if (!blocks.empty() && coveredShare(blocks, layout.wordCentres) < kLeastCoveredWords)
+  if (!blocks.empty() && coveredShare(blocks, layout.wordCentres) < kLeastCoveredWords) {
     blocks.clear();
+  }
 
   float factor = 1;
   if (blocks.empty() && layout.medianWordHeight > 0 &&
-      layout.medianWordHeight < kRecognitionWordHeight) {
+      static_cast<float>(layout.medianWordHeight) < kRecognitionWordHeight) {
     factor = std::min(kLargestRecognitionScale,
                       kRecognitionWordHeight / static_cast<float>(layout.medianWordHeight));
     std::optional<PixRef> enlarged = scaled(pix.pix, factor);
@@ -372,14 +381,17 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   // The whole page when no block was found.
   if (blocks.empty()) blocks.push_back(Box{0, 0, width, height});
   // Rounding of the two scalings must not clip the glyphs at a block's edge.
-  const int margin = static_cast<int>(layout.medianWordHeight * factor / 4);
+  const int margin = static_cast<int>(static_cast<float>(layout.medianWordHeight) * factor / 4);
   std::string joined;
   int kept = 0;
   for (const Box& block : blocks) {
-    const int left = std::max(0, static_cast<int>(block.left * factor) - margin);
-    const int top = std::max(0, static_cast<int>(block.top * factor) - margin);
-    const int right = std::min(width, static_cast<int>(block.right * factor) + margin);
-    const int bottom = std::min(height, static_cast<int>(block.bottom * factor) + margin);
+    const int left =
+        std::max(0, static_cast<int>(static_cast<float>(block.left) * factor) - margin);
+    const int top = std::max(0, static_cast<int>(static_cast<float>(block.top) * factor) - margin);
+    const int right =
+        std::min(width, static_cast<int>(static_cast<float>(block.right) * factor) + margin);
+    const int bottom =
+        std::min(height, static_cast<int>(static_cast<float>(block.bottom) * factor) + margin);
     if (right <= left || bottom <= top) continue;
     engine.SetRectangle(left, top, right - left, bottom - top);
     if (budget.spent() || engine.Recognize(&monitor) != 0) {
