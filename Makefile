@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 DEMO_FILE ?= samples/demo.png
 
-.PHONY: all deps build test demo test-sanitize fuzz stress bench clean
+.PHONY: all deps build test demo test-sanitize fuzz stress bench eval clean
 
 all: build
 
@@ -49,6 +49,11 @@ stress: build
 
 bench: build
 	bench/run.sh $(BUILD_DIR)
+
+# Extraction quality on real documents, against pdftotext and the tesseract CLI.
+eval: build
+	bench/text_layer_eval.py --binary $(BUILD_DIR)/bin/fileprobe
+	bench/ocr_corpus_eval.py --build $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
