@@ -179,15 +179,19 @@ int moveWithSwap(const std::string& from, const std::string& to, const Identity&
   return macosErrno(result).value;
 }
 
+// Moves `name` aside and puts `replacement` in its place, as another
+// process swapping the source between the check and the rename would.
+void putAsideFor(const testing::TempDir& dir, std::string_view name, std::string_view replacement) {
+  std::filesystem::rename(dir.at(name), dir.at("aside"));
+  std::filesystem::rename(dir.at(replacement), dir.at(name));
+}
+
 TEST(MoveJob, AnItemSwappedInBeforeTheRenameIsMovedBackWith70) {
   testing::TempDir dir;
   writeFile(dir.at("item"), "identified");
   writeFile(dir.at("other"), "other");
   const Identity id = identityOf(dir.at("item"));
-  const auto swap = [&] {
-    std::filesystem::rename(dir.at("item"), dir.at("aside"));
-    std::filesystem::rename(dir.at("other"), dir.at("item"));
-  };
+  const auto swap = [&] { putAsideFor(dir, "item", "other"); };
   EXPECT_EQ(moveWithSwap(dir.at("item"), dir.at("to"), id, swap, [] {}), 70);
   EXPECT_FALSE(exists(dir.at("to")));
   EXPECT_EQ(readFile(dir.at("item")), "other");
@@ -199,10 +203,7 @@ TEST(MoveJob, AnItemSwappedInWhoseWayBackIsTakenStaysAndGives70) {
   writeFile(dir.at("item"), "identified");
   writeFile(dir.at("other"), "other");
   const Identity id = identityOf(dir.at("item"));
-  const auto swap = [&] {
-    std::filesystem::rename(dir.at("item"), dir.at("aside"));
-    std::filesystem::rename(dir.at("other"), dir.at("item"));
-  };
+  const auto swap = [&] { putAsideFor(dir, "item", "other"); };
   const auto takeSourceName = [&] { writeFile(dir.at("item"), "third"); };
   EXPECT_EQ(moveWithSwap(dir.at("item"), dir.at("to"), id, swap, takeSourceName), 70);
   EXPECT_EQ(readFile(dir.at("to")), "other");
