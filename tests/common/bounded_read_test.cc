@@ -12,33 +12,22 @@
 namespace fileprobe {
 namespace {
 
-// Reads the file holding `bytes` under `limit`.
-std::string readUnder(const std::string& bytes, std::size_t limit, int& error) {
+// Everything up to the limit, across several reads; one byte beyond it at
+// most, so the caller can tell a file over the limit.
+TEST(BoundedRead, ReadsUpToOneByteBeyondTheLimitAndGivesTheErrnoOfAFailingRead) {
   testing::TempDir dir;
-  testing::writeFile(dir.at("input"), bytes);
-  const int descriptor = ::open(dir.at("input").c_str(), O_RDONLY | O_CLOEXEC);
-  std::string out = "left over";
-  error = readToEndBounded(descriptor, limit, out);
-  ::close(descriptor);
-  return out;
-}
-
-TEST(BoundedRead, ReadsEverythingUpToTheLimitAcrossBlocks) {
   const std::string bytes(200000, 'x');
-  int error = -1;
-  EXPECT_EQ(readUnder(bytes, bytes.size(), error), bytes);
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(readUnder("", 10, error), "");
-}
-
-TEST(BoundedRead, StopsOneByteBeyondTheLimit) {
-  const std::string bytes(200000, 'y');
-  int error = -1;
-  EXPECT_EQ(readUnder(bytes, 70000, error).size(), 70001u);
-  EXPECT_EQ(error, 0);
-}
-
-TEST(BoundedRead, GivesTheErrnoOfAFailingRead) {
+  for (const auto& [content, limit, expected] :
+       {std::tuple{bytes, bytes.size(), bytes.size()},
+        {bytes, std::size_t{70000}, std::size_t{70001}},
+        {std::string(), std::size_t{10}, std::size_t{0}}}) {
+    testing::writeFile(dir.at("input"), content);
+    const int descriptor = ::open(dir.at("input").c_str(), O_RDONLY | O_CLOEXEC);
+    std::string out = "left over";
+    EXPECT_EQ(readToEndBounded(descriptor, limit, out), 0);
+    EXPECT_EQ(out, bytes.substr(0, expected)) << limit;
+    ::close(descriptor);
+  }
   std::string out;
   EXPECT_EQ(readToEndBounded(-1, 10, out), EBADF);
 }

@@ -7,10 +7,6 @@
 
 #include "common/arguments.h"
 #include "entry/dispatch.h"
-#include "extract/extraction_job.h"
-#include "fileops/metadata_copy_job.h"
-#include "fileops/move_job.h"
-#include "inspect/inspection_job.h"
 #include "support/child_process.h"
 #include "support/standard_output.h"
 
@@ -19,11 +15,15 @@ namespace {
 
 using nlohmann::json;
 
-// A wrong count for the default job, and an option word in the wrong case,
-// which names a file to extract from rather than a job.
+// A wrong count for the default job, and option words in another case or
+// with a space, which name a file to extract from rather than a job.
 TEST(Dispatch, WrongCountOrUnknownOptionAnswersNoFileWithStatusZero) {
-  for (const auto& arguments :
-       {std::vector<std::string>{}, {"a", "b"}, {"--unknown", "x", "y"}, {"--INSPECT-PATHS"}}) {
+  for (const auto& arguments : {std::vector<std::string>{},
+                                {"a", "b"},
+                                {"--unknown", "x", "y"},
+                                {"--INSPECT-PATHS"},
+                                {"--inspect-paths "},
+                                {"--Move-Exclusive"}}) {
     const ChildOutcome outcome = runFileprobe(arguments);
     EXPECT_TRUE(outcome.err.empty()) << outcome.err;
     EXPECT_EQ(outcome.out.find('\n'), outcome.out.size() - 1) << outcome.out;
@@ -48,20 +48,6 @@ TEST(Dispatch, InspectionWithAnExtraArgumentIsRefusedWithoutReadingInput) {
   EXPECT_EQ(outcome.out, "{\"entries\":[],\"error\":\"검사 모드의 인자를 확인해 주세요.\"}\n");
   EXPECT_EQ(outcome.exitStatus, 2);
   EXPECT_TRUE(outcome.err.empty());
-}
-
-TEST(Dispatch, OptionWordsSelectTheirJobsExactlyAndAnythingElseExtracts) {
-  const auto jobOf = [](std::vector<std::string_view> words) { return jobFor(Arguments(words)); };
-  EXPECT_EQ(jobOf({"fileprobe", "--inspect-paths"}), &runInspectionJob);
-  EXPECT_EQ(jobOf({"fileprobe", "--move-exclusive", "x"}), &runMoveJob);
-  EXPECT_EQ(jobOf({"fileprobe", "--copy-metadata-fd"}), &runMetadataCopyJob);
-  for (const auto& words :
-       std::vector<std::vector<std::string_view>>{{},
-                                                  {"fileprobe"},
-                                                  {"fileprobe", "--inspect-paths "},
-                                                  {"fileprobe", "--Move-Exclusive"}}) {
-    EXPECT_EQ(jobOf(words), &runExtractionJob) << words.size();
-  }
 }
 
 // Every job returns its status to the caller instead of ending the

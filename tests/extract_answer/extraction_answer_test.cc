@@ -18,16 +18,14 @@ class EmitTest : public ::testing::Test {
   void SetUp() override { setGlobalLimits(); }
 };
 
-TEST_F(EmitTest, WritesOneLineWithoutWarningKeyWhenNoneIsGiven) {
+// The warning key is left out when none is given, written when one is,
+// even empty.
+TEST_F(EmitTest, WritesOneLineWithTheWarningKeyOnlyWhenGiven) {
   const std::string line = standardOutputOf([] { emit("a\nb", kMethodText, std::nullopt); });
-  EXPECT_EQ(line.back(), '\n');
   EXPECT_EQ(line.find('\n'), line.size() - 1);
   EXPECT_EQ(json::parse(line), json({{"text", "a\nb"}, {"method", "text"}}));
-}
-
-TEST_F(EmitTest, WritesAnEmptyWarningWhenOneIsGiven) {
-  const std::string line = standardOutputOf([] { emit("", kMethodOcr, ""); });
-  EXPECT_EQ(json::parse(line), json({{"text", ""}, {"method", "ocr"}, {"warning", ""}}));
+  EXPECT_EQ(json::parse(standardOutputOf([] { emit("", kMethodOcr, ""); })),
+            json({{"text", ""}, {"method", "ocr"}, {"warning", ""}}));
 }
 
 TEST_F(EmitTest, CutsTheTextAtSixtyThousandCharacters) {
@@ -37,18 +35,9 @@ TEST_F(EmitTest, CutsTheTextAtSixtyThousandCharacters) {
   EXPECT_EQ(json::parse(standardOutputOf([&] { emit(longer, kMethodText, {}); }))["text"], exact);
 }
 
-TEST_F(EmitTest, KeepsTheLastClusterWholeAtTheCut) {
-  const std::string jamo =
-      "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8";  // one syllable, three code points
-  const std::string text = std::string(59999, 'x') + jamo + "tail";
-  const auto written = json::parse(standardOutputOf([&] { emit(text, kMethodText, {}); }));
-  EXPECT_EQ(written["text"], std::string(59999, 'x') + jamo);
-}
-
 TEST_F(EmitTest, FallsBackToTheFixedLineWhenTheTextIsNotUtf8) {
   const std::string line = standardOutputOf([] { emit("\xFF", kMethodText, "w"); });
   EXPECT_EQ(line, std::string(kExtractionFallbackLine) + "\n");
-  EXPECT_EQ(kExtractionFallbackLine.size(), 31u);
 }
 
 TEST(ExtractionAnswerTest, RoundTripsAndRejectsAnythingElse) {

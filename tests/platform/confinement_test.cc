@@ -12,9 +12,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -129,24 +129,14 @@ bool straceWorks() {
 // that would create, write, truncate, remove, rename or link a file; the
 // confinement would refuse them, but the helper should not even try.
 std::vector<std::string> fileChangingCalls(const std::string& traceFolder) {
-  static const std::string kChanging[] = {"mkdir",   "unlink", "rename",   "link(",  "linkat(",
-                                          "symlink", "mknod",  "truncate", "creat(", "ftruncate"};
-  static const std::string kWritingFlags[] = {"O_WRONLY", "O_RDWR", "O_CREAT", "O_TRUNC"};
+  static const std::regex kChanging(
+      "^((mkdir|unlink|rename|link|linkat|symlink|mknod|truncate|creat|ftruncate)\\w*\\(|"
+      "open.*(O_WRONLY|O_RDWR|O_CREAT|O_TRUNC))");
   std::vector<std::string> calls;
   for (const std::string& name : namesIn(traceFolder)) {
     std::istringstream lines(testing::readFile(traceFolder + "/" + name));
-    std::string line;
-    while (std::getline(lines, line)) {
-      const bool opensForWriting = line.starts_with("open") &&
-                                   std::any_of(std::begin(kWritingFlags), std::end(kWritingFlags),
-                                               [&](const std::string& flag) {
-                                                 return line.find(flag) != std::string::npos;
-                                               });
-      const bool changes =
-          std::any_of(std::begin(kChanging), std::end(kChanging),
-                      [&](const std::string& call) { return line.starts_with(call); });
-      if (opensForWriting || changes) calls.push_back(line);
-    }
+    for (std::string line; std::getline(lines, line);)
+      if (std::regex_search(line, kChanging)) calls.push_back(line);
   }
   return calls;
 }

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -128,8 +127,7 @@ ChildOutcome runChild(const ChildRequest& request) {
     if (fds[1].revents) drain(errPipe[0], outcome.err, errOpen);
   }
   int status = 0;
-  rusage usage{};
-  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   if (request.holdInputOpen) close(inputPipe[1]);
   if (writer.joinable()) writer.join();
@@ -138,7 +136,6 @@ ChildOutcome runChild(const ChildRequest& request) {
   outcome.exited = WIFEXITED(status);
   outcome.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-  outcome.maxResidentKiB = usage.ru_maxrss;
   return outcome;
 }
 

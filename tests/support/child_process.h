@@ -1,6 +1,6 @@
 // Runs a program (by default the built fileprobe) as a real child process
 // with given arguments, standard input and inherited descriptors, and
-// collects what it wrote, how it ended and how much memory it used.
+// collects what it wrote and how it ended.
 #pragma once
 
 #include <chrono>
@@ -41,7 +41,6 @@ struct ChildOutcome {
   int exitStatus = -1;
   int signal = 0;
   bool timedOut = false;
-  long maxResidentKiB = 0;  // the largest of the child and its waited-for descendants
 };
 
 ChildOutcome runChild(const ChildRequest& request);
