@@ -1,8 +1,8 @@
 // Text recognition through tesseract. Each bitmap is turned upright by the
 // orientation model, laid out by the engine on a copy reduced to a fixed
 // text size, and read block by block; a page of a few rows is read as one
-// block from an enlarged copy. The sizes were chosen with
-// bench/ocr_corpus_eval.py.
+// block. Pages of a few rows or of small text are read from an enlarged
+// copy. The sizes were chosen with bench/ocr_corpus_eval.py.
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -49,11 +49,20 @@ constexpr float kSmallestLayoutScale = 0.25f;
 constexpr float kLeastCoveredWords = 0.8f;
 // On a page of a few rows, words lower than this are read from an enlarged
 // copy (at most twice the size): Hangul read from words of about 30 px
-// mistakes whole words for Latin capitals. Full pages are read at their
-// size: enlarging them did not read better and costs half as much time
-// again.
+// mistakes whole words for Latin capitals.
 constexpr float kRecognitionWordHeight = 40;
 constexpr float kLargestRecognitionScale = 2;
+// Full pages are read at their size (enlarging them all did not read
+// better and cost half as much time again), unless they are low-resolution
+// scans: words lower than kSmallWordHeight on a page of at most
+// kLargestSmallPage pixels (a letter or A4 page at 150 dpi or less) read
+// better from a copy enlarged to words of kSmallTextWordHeight (at most
+// three times the size). Fine print
+// on a larger page (a form at 200 dpi) read worse enlarged, and slower.
+constexpr float kSmallWordHeight = 20;
+constexpr float kSmallTextWordHeight = 25;
+constexpr float kLargestSmallTextScale = 3;
+constexpr float kLargestSmallPage = 2.5e6f;
 
 struct Engines {
   std::unique_ptr<tesseract::TessBaseAPI> text;
@@ -335,6 +344,21 @@ std::optional<std::vector<Box>> pageBlocks(tesseract::TessBaseAPI& engine, Pix* 
   return blocks;
 }
 
+// How much the page is enlarged before it is read: 1 when it is read at its
+// size.
+float recognitionScale(const Layout& layout, bool inBlocks, Pix* pix) {
+  if (layout.medianWordHeight <= 0) return 1;
+  const auto wordHeight = static_cast<float>(layout.medianWordHeight);
+  if (!inBlocks) {
+    return wordHeight < kRecognitionWordHeight
+               ? std::min(kLargestRecognitionScale, kRecognitionWordHeight / wordHeight)
+               : 1;
+  }
+  const float pixels = static_cast<float>(pixGetWidth(pix)) * static_cast<float>(pixGetHeight(pix));
+  if (wordHeight >= kSmallWordHeight || pixels > kLargestSmallPage) return 1;
+  return std::min(kLargestSmallTextScale, kSmallTextWordHeight / wordHeight);
+}
+
 std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
                                          int deadlineMilliseconds) {
   if (!wellFormed(given)) return std::nullopt;
@@ -365,11 +389,8 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
     blocks.clear();
   }
 
-  float factor = 1;
-  if (blocks.empty() && layout.medianWordHeight > 0 &&
-      static_cast<float>(layout.medianWordHeight) < kRecognitionWordHeight) {
-    factor = std::min(kLargestRecognitionScale,
-                      kRecognitionWordHeight / static_cast<float>(layout.medianWordHeight));
+  const float factor = recognitionScale(layout, !blocks.empty(), pix.pix);
+  if (factor > 1) {
     std::optional<PixRef> enlarged = scaled(pix.pix, factor);
     if (!enlarged) return std::nullopt;
     pix = std::move(*enlarged);
