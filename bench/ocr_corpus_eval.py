@@ -5,7 +5,7 @@ images, per group of documents and overall.
 
   bench/ocr_corpus_eval.py [--build DIR] [--corpus DIR] [--only REGEX]
                            [--cli-cache DIR] [--skip-cli] [--keep DIR]
-                           [--baseline BUILD_DIR]
+                           [--baseline BUILD_DIR] [--repeat N]
 
 The corpus is ../shared/extraction-dev beside the repository unless
 --corpus names another copy; its files are read in place, never copied into
@@ -22,7 +22,12 @@ Files whose language kor+eng does not cover are listed apart, outside the
 means. --baseline adds a column for another build of fileprobe (the code
 before a change). --cli-cache keeps the CLI's outputs and times between runs, since
 only fileprobe changes while tuning.
+
+The time of a reader on a document is the median of --repeat rounds (3 by
+default); each round runs every reader once, in turn, so that a slow spell
+of a shared machine falls on all of them alike.
 """
+import statistics
 import argparse
 import json
 import os
@@ -230,16 +235,20 @@ def cli_text(document, mode, cache):
     if cache and os.path.exists(os.path.join(cache, key)):
         saved = json.load(open(os.path.join(cache, key), encoding="utf-8"))
         return saved["text"], saved["seconds"]
+    text, seconds = cli_run(document, mode)
+    if cache:
+        json.dump({"text": text, "seconds": seconds},
+                  open(os.path.join(cache, key), "w", encoding="utf-8"))
+    return text, seconds
+
+
+def cli_run(document, mode):
     texts, seconds = [], 0.0
     for path in document.cli_paths:
         text, spent = timed(["tesseract", path, "-", "-l", "kor+eng", "--psm", str(mode)])
         texts.append(text)
         seconds += spent
-    text = "\n\n".join(texts)
-    if cache:
-        json.dump({"text": text, "seconds": seconds},
-                  open(os.path.join(cache, key), "w", encoding="utf-8"))
-    return text, seconds
+    return "\n\n".join(texts), seconds
 
 
 def mean(values):
@@ -255,6 +264,7 @@ def main():
     parser.add_argument("--skip-cli", action="store_true")
     parser.add_argument("--keep", help="folder for the rendered inputs (kept)")
     parser.add_argument("--baseline", help="build folder of fileprobe to compare with")
+    parser.add_argument("--repeat", type=int, default=3, help="rounds per document")
     args = parser.parse_args()
     corpus = os.path.abspath(args.corpus)
     index = read_index(corpus)
@@ -280,22 +290,28 @@ def main():
     results = {}  # name -> {column: (cer, seconds)}
     print("%-48s %-16s" % ("document", "group") +
           "".join(" %9s %7s" % (c, "s") for c in columns), flush=True)
+    readers = {"fileprobe": lambda d: fileprobe_text(args.build, d)}
+    if args.baseline:
+        readers["baseline"] = lambda d: fileprobe_text(args.baseline, d)
+    if not args.skip_cli:
+        for mode in MODES:
+            readers["psm%d" % mode] = (
+                lambda d, m=mode: cli_text(d, m, args.cli_cache) if args.cli_cache
+                else cli_run(d, m))
     for document in documents:
-        row = {}
-        text, seconds = fileprobe_text(args.build, document)
-        row["fileprobe"] = (cer.cer(document.truth, text), seconds)
-        if args.baseline:
-            text, seconds = fileprobe_text(args.baseline, document)
-            row["baseline"] = (cer.cer(document.truth, text), seconds)
-        if not args.skip_cli:
-            for mode in MODES:
-                text, seconds = cli_text(document, mode, args.cli_cache)
-                row["psm%d" % mode] = (cer.cer(document.truth, text), seconds)
+        texts, times = {}, {c: [] for c in columns}
+        for _ in range(max(1, args.repeat)):
+            for c in columns:
+                texts[c], seconds = readers[c](document)
+                times[c].append(seconds)
+        row = {c: (cer.cer(document.truth, texts[c]), statistics.median(times[c]))
+               for c in columns}
         results[document.name] = row
         print("%-48s %-16s" % (document.name[-48:], document.group[:16]) +
               "".join(" %9.4f %7.1f" % row[c] for c in columns), flush=True)
 
-    print("\nper group: mean CER, total seconds (one thread each)")
+    print("\nper group: mean CER, total seconds (one thread each)" +
+          ("; fileprobe's time against psm3" if "psm3" in columns else ""))
     print("%-28s %3s" % ("group", "n") + "".join(" %9s %7s" % (c, "s") for c in columns))
     covered = [d for d in documents if d.group in GROUPS]
     for group in GROUPS + ["all covered files", OTHER]:
@@ -304,9 +320,11 @@ def main():
         if not chosen:
             continue
         cells = ""
+        seconds = {c: sum(results[d.name][c][1] for d in chosen) for c in columns}
         for c in columns:
-            cells += " %9.4f %7.1f" % (mean([results[d.name][c][0] for d in chosen]),
-                                       sum(results[d.name][c][1] for d in chosen))
+            cells += " %9.4f %7.1f" % (mean([results[d.name][c][0] for d in chosen]), seconds[c])
+        if "psm3" in columns and seconds["psm3"] > 0:
+            cells += "   %.2fx" % (seconds["fileprobe"] / seconds["psm3"])
         print("%-28s %3d" % (group, len(chosen)) + cells)
 
     twins = [d for d in documents if d.upright_of and d.upright_of in results]

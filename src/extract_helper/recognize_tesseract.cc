@@ -1,8 +1,9 @@
-// Text recognition through tesseract. Each bitmap is turned upright by the
-// orientation model, laid out by the engine on a copy reduced to a fixed
-// text size, and read block by block; a page of a few rows is read as one
-// block. Pages of a few rows or of small text are read from an enlarged
-// copy. The sizes were chosen with bench/ocr_corpus_eval.py.
+// Text recognition through tesseract. A bitmap whose sample lines do not
+// read with confidence is turned upright by the orientation model; it is
+// then laid out by the engine on a copy reduced to a fixed text size, and
+// read block by block; a page of a few rows is read as one block. Pages of
+// a few rows or of small text are read from an enlarged copy. The sizes
+// were chosen with bench/ocr_corpus_eval.py.
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -32,6 +33,21 @@ constexpr int kMaximumLines = 1200;
 // What the engine assumes itself for an image that records no density.
 constexpr int kUnknownPixelsPerInch = 70;
 
+// The orientation model costs about 0.6 s a page, as much as reading a
+// short one, so a page is first tried as it is: the engine reads a few of
+// its lines, and when they read with this mean word confidence the page is
+// upright. Upright pages scored 80 and more, pages turned half-way round at
+// most 63; quarter-turned pages have no line to try.
+constexpr float kUprightConfidence = 70;
+constexpr std::size_t kSampleLines = 2;
+// Only characters of this many or more tell: one short word may read well
+// whichever way up.
+constexpr int kFewestSampleCharacters = 10;
+// A sample line is a row of text: about as high as the page's lines and
+// many times wider than high. Only its start is read.
+constexpr float kSampleLineHeightRange = 1.25f;
+constexpr int kSampleLineShortestLength = 8;  // times its height
+constexpr int kSampleLineLongestLength = 30;  // times its height
 // A page whose turn the model gives with less confidence is read as it
 // is: upright pages of English prose came out turned with up to 2.5, pages
 // really turned (Korean and English, 90/180/270) scored 9.8 and more.
@@ -134,11 +150,18 @@ int uprightTurns(Engines& engines, Pix* pix, double ppi) {
   return (4 - degrees / 90) % 4;
 }
 
+struct Box {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int width() const { return right - left; }
+  int height() const { return bottom - top; }
+};
+
 struct Layout {
   int rows = 0;
   int medianLineHeight = 0;
   int medianWordHeight = 0;
   std::vector<std::pair<int, int>> wordCentres;  // x, y
+  std::vector<Box> lines;                        // in the engine's order
 };
 
 int median(std::vector<int> values) {
@@ -156,7 +179,6 @@ Layout layoutOf(tesseract::TessBaseAPI& engine) {
   Layout layout;
   const std::unique_ptr<tesseract::PageIterator> page(engine.AnalyseLayout());
   if (!page || page->Empty(tesseract::RIL_TEXTLINE)) return layout;
-  std::vector<std::pair<int, int>> spans;
   std::vector<int> glyphs;
   do {
     int left, top, right, bottom;
@@ -164,21 +186,22 @@ Layout layoutOf(tesseract::TessBaseAPI& engine) {
       glyphs.push_back(bottom - top);
       layout.wordCentres.emplace_back((left + right) / 2, (top + bottom) / 2);
     }
-    if (page->IsAtBeginningOf(tesseract::RIL_TEXTLINE) &&
-        page->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
-      spans.emplace_back(top, bottom);
+    if (Box line; page->IsAtBeginningOf(tesseract::RIL_TEXTLINE) &&
+                  page->BoundingBox(tesseract::RIL_TEXTLINE, &line.left, &line.top, &line.right,
+                                    &line.bottom)) {
+      layout.lines.push_back(line);
     }
   } while (page->Next(tesseract::RIL_WORD));
   std::vector<int> heights;
-  heights.reserve(spans.size());
-  for (const auto& [top, bottom] : spans) heights.push_back(bottom - top);
+  heights.reserve(layout.lines.size());
+  for (const Box& line : layout.lines) heights.push_back(line.height());
   layout.medianLineHeight = median(heights);
   layout.medianWordHeight = median(glyphs);
   std::vector<std::pair<int, int>> byCentre;
-  for (const auto& [top, bottom] : spans) {
+  for (const Box& line : layout.lines) {
     // Boxes far taller than a line (rules, pictures read as text) are left out.
-    if (bottom - top <= 3 * layout.medianLineHeight) {
-      byCentre.emplace_back((top + bottom) / 2, bottom);
+    if (line.height() <= 3 * layout.medianLineHeight) {
+      byCentre.emplace_back((line.top + line.bottom) / 2, line.bottom);
     }
   }
   std::sort(byCentre.begin(), byCentre.end());
@@ -238,10 +261,6 @@ struct Budget {
   static bool cancel(void* budget, int /*words*/) { return static_cast<Budget*>(budget)->spent(); }
 };
 
-struct Box {
-  int left = 0, top = 0, right = 0, bottom = 0;
-};
-
 bool overlap(const Box& a, const Box& b) {
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
@@ -297,6 +316,68 @@ void appendLines(std::string& joined, int& kept, const std::string& lines) {
     }
     start = end + 1;
   }
+}
+
+// Lines to read for the page's orientation: rows of text near the middle
+// and the first quarter of the page's lines, cut to their start.
+std::vector<Box> sampleLines(const Layout& layout) {
+  std::vector<Box> rows;
+  for (const Box& line : layout.lines) {
+    const float height = static_cast<float>(line.height());
+    const auto typical = static_cast<float>(layout.medianLineHeight);
+    if (height * kSampleLineHeightRange >= typical && height <= typical * kSampleLineHeightRange &&
+        line.width() >= kSampleLineShortestLength * line.height()) {
+      rows.push_back(line);
+    }
+  }
+  std::vector<Box> chosen;
+  for (const std::size_t at : {rows.size() / 2, rows.size() / 4}) {
+    if (at >= rows.size() || chosen.size() == kSampleLines) break;
+    Box line = rows[at];
+    line.right = std::min(line.right, line.left + kSampleLineLongestLength * line.height());
+    if (chosen.empty() || chosen.back().top != line.top) chosen.push_back(line);
+  }
+  return chosen;
+}
+
+std::size_t characterCount(const char* utf8) {
+  std::size_t count = 0;
+  for (const char* at = utf8; *at != '\0'; ++at) {
+    if ((static_cast<unsigned char>(*at) & 0xC0) != 0x80) ++count;  // not a continuation byte
+  }
+  return count;
+}
+
+enum class Sample { upright, unsure, cancelled };
+
+// Whether `lines` of `pix` read with confidence.
+Sample readSample(tesseract::TessBaseAPI& engine, Pix* pix, double ppi,
+                  const std::vector<Box>& lines, tesseract::ETEXT_DESC& monitor) {
+  const int width = pixGetWidth(pix), height = pixGetHeight(pix);
+  engine.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+  setImage(engine, pix, ppi);
+  double weighted = 0;
+  std::size_t characters = 0;
+  for (const Box& line : lines) {
+    const int margin = line.height() / 4;
+    const int left = std::max(0, line.left - margin), top = std::max(0, line.top - margin);
+    engine.SetRectangle(left, top, std::min(width, line.right + margin) - left,
+                        std::min(height, line.bottom + margin) - top);
+    if (engine.Recognize(&monitor) != 0) return Sample::cancelled;
+    const std::unique_ptr<tesseract::ResultIterator> word(engine.GetIterator());
+    if (!word || word->Empty(tesseract::RIL_WORD)) continue;
+    do {
+      const std::unique_ptr<char[]> text(word->GetUTF8Text(tesseract::RIL_WORD));
+      if (!text) continue;
+      const std::size_t count = characterCount(text.get());
+      weighted +=
+          static_cast<double>(word->Confidence(tesseract::RIL_WORD)) * static_cast<double>(count);
+      characters += count;
+    } while (word->Next(tesseract::RIL_WORD));
+  }
+  if (characters < kFewestSampleCharacters) return Sample::unsure;
+  return weighted / static_cast<double>(characters) >= kUprightConfidence ? Sample::upright
+                                                                          : Sample::unsure;
 }
 
 // `pix` scaled by `factor`, or nothing when leptonica cannot.
@@ -370,17 +451,36 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   PixRef pix = pixOf(given);
   if (!pix.pix) return std::nullopt;
   double ppi = given.pixelsPerInch;
-  if (const int turns = uprightTurns(engines, pix.pix, ppi); turns != 0) {
-    PixRef turned(pixRotateOrth(pix.pix, turns));
-    if (!turned.pix) return std::nullopt;
-    pix = std::move(turned);
-  }
 
   tesseract::TessBaseAPI& engine = *engines.text;
   engine.SetPageSegMode(tesseract::PSM_AUTO);
   setImage(engine, pix.pix, ppi);
-  const Layout layout = layoutOf(engine);
-  const std::optional<std::vector<Box>> found = pageBlocks(engine, pix.pix, ppi, layout);
+  Layout layout = layoutOf(engine);
+  // The blocks are found before the sample is read: reading a part of the
+  // page drops the layout the engine keeps, which they may reuse.
+  std::optional<std::vector<Box>> found;
+  Sample sample = Sample::unsure;
+  if (const std::vector<Box> lines = sampleLines(layout); !lines.empty()) {
+    found = pageBlocks(engine, pix.pix, ppi, layout);
+    if (!found) return std::nullopt;
+    sample = readSample(engine, pix.pix, ppi, lines, monitor);
+    if (sample == Sample::cancelled) {
+      engine.Clear();
+      return std::nullopt;
+    }
+  }
+  if (sample == Sample::unsure) {
+    if (const int turns = uprightTurns(engines, pix.pix, ppi); turns != 0) {
+      PixRef turned(pixRotateOrth(pix.pix, turns));
+      if (!turned.pix) return std::nullopt;
+      pix = std::move(turned);
+      engine.SetPageSegMode(tesseract::PSM_AUTO);
+      setImage(engine, pix.pix, ppi);
+      layout = layoutOf(engine);
+      found.reset();
+    }
+  }
+  if (!found) found = pageBlocks(engine, pix.pix, ppi, layout);
   if (!found) return std::nullopt;
   std::vector<Box> blocks = *found;
   // The reduced layout sometimes drops whole paragraphs of a slightly

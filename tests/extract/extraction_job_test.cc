@@ -157,8 +157,9 @@ TEST(ExtractionJobTest, FirstFrameOnlyAndRecordedOrientationApplied) {
 }
 
 TEST(ExtractionJobTest, PagesTurnedInTheirPixelsAreReadUpright) {
-  // Turned a quarter in the pixels, with neither EXIF orientation nor /Rotate.
-  for (const char* name : {"turned_scan.png", "turned_scan.pdf"}) {
+  // Turned a quarter or upside down in the pixels, with neither EXIF
+  // orientation nor /Rotate.
+  for (const char* name : {"turned_scan.png", "turned_scan.pdf", "upside_down_scan.png"}) {
     const json result = extract(fixture(name));
     EXPECT_EQ(result["method"], "ocr") << name;
     const std::string text = result["text"];
