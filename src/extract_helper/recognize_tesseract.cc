@@ -41,9 +41,12 @@ constexpr int kUnknownPixelsPerInch = 70;
 // most 63; quarter-turned pages have no line to try.
 constexpr float kUprightConfidence = 70;
 constexpr std::size_t kSampleLines = 2;
+// One line is enough when it reads this well: no turned page's line came
+// near it.
+constexpr float kSureUprightConfidence = 85;
 // Only characters of this many or more tell: one short word may read well
 // whichever way up.
-constexpr int kFewestSampleCharacters = 10;
+constexpr std::size_t kFewestSampleCharacters = 10;
 // A sample line is a row of text: about as high as the page's lines and
 // many times wider than high. Only its start is read.
 constexpr float kSampleLineHeightRange = 1.25f;
@@ -379,9 +382,13 @@ Sample readSample(tesseract::TessBaseAPI& engine, Pix* pix, double ppi,
           static_cast<double>(word->Confidence(tesseract::RIL_WORD)) * static_cast<double>(count);
       characters += count;
     } while (word->Next(tesseract::RIL_WORD));
+    if (characters >= 2 * kFewestSampleCharacters &&
+        weighted >= kSureUprightConfidence * static_cast<double>(characters)) {
+      return Sample::upright;
+    }
   }
   if (characters < kFewestSampleCharacters) return Sample::unsure;
-  return weighted / static_cast<double>(characters) >= kUprightConfidence ? Sample::upright
+  return weighted >= kUprightConfidence * static_cast<double>(characters) ? Sample::upright
                                                                           : Sample::unsure;
 }
 
