@@ -76,6 +76,9 @@ constexpr float kLeastCoveredWords = 0.8f;
 // mistakes whole words for Latin capitals.
 constexpr float kRecognitionWordHeight = 40;
 constexpr float kLargestRecognitionScale = 2;
+// Only a strip or a label is enlarged so: a full page whose layout went
+// wrong read no better at twice its size, and four times slower.
+constexpr float kLargestShortPage = 1e6f;  // pixels
 // Full pages are read at their size (enlarging them all did not read
 // better and cost half as much time again), unless they are low-resolution
 // scans: words lower than kSmallWordHeight on a page of at most
@@ -442,12 +445,12 @@ std::optional<std::vector<Box>> pageBlocks(tesseract::TessBaseAPI& engine, Pix* 
 float recognitionScale(const Layout& layout, bool inBlocks, Pix* pix) {
   if (layout.medianWordHeight <= 0) return 1;
   const auto wordHeight = static_cast<float>(layout.medianWordHeight);
+  const float pixels = static_cast<float>(pixGetWidth(pix)) * static_cast<float>(pixGetHeight(pix));
   if (!inBlocks) {
-    return wordHeight < kRecognitionWordHeight
+    return wordHeight < kRecognitionWordHeight && pixels <= kLargestShortPage
                ? std::min(kLargestRecognitionScale, kRecognitionWordHeight / wordHeight)
                : 1;
   }
-  const float pixels = static_cast<float>(pixGetWidth(pix)) * static_cast<float>(pixGetHeight(pix));
   if (wordHeight >= kSmallWordHeight || pixels > kLargestSmallPage) return 1;
   return std::min(kLargestSmallTextScale, kSmallTextWordHeight / wordHeight);
 }
