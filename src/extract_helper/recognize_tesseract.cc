@@ -418,14 +418,21 @@ float coveredShare(const std::vector<Box>& blocks,
   return static_cast<float>(covered) / static_cast<float>(centres.size());
 }
 
+// How much the page is reduced for its layout: 1 when its words are no
+// higher than kLayoutWordHeight.
+float layoutScale(const Layout& layout) {
+  if (layout.medianWordHeight <= 0) return 1;
+  return std::clamp(kLayoutWordHeight / static_cast<float>(layout.medianWordHeight),
+                    kSmallestLayoutScale, 1.0f);
+}
+
 // The text blocks of the page in reading order, in the coordinates of
 // `pix`, found on a copy reduced to kLayoutWordHeight; empty when the page
 // is read as one block.
 std::optional<std::vector<Box>> pageBlocks(tesseract::TessBaseAPI& engine, Pix* pix, double ppi,
                                            const Layout& layout) {
   if (layout.rows < kFewestRowsForLayout || layout.medianWordHeight <= 0) return std::vector<Box>{};
-  const float factor = std::clamp(kLayoutWordHeight / static_cast<float>(layout.medianWordHeight),
-                                  kSmallestLayoutScale, 1.0f);
+  const float factor = layoutScale(layout);
   if (factor > kLargestUnreducedScale) return textBlocks(engine);  // laid out already
   const std::optional<PixRef> reduced = scaled(pix, factor);
   if (!reduced) return std::nullopt;
@@ -512,7 +519,17 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
     if (ppi > 0) ppi *= factor;
   }
   const int width = pixGetWidth(pix.pix), height = pixGetHeight(pix.pix);
-  engine.SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+  // Blocks from the layout of the page at its size, read at its size (small
+  // print on a large page, a form at 200 dpi): the engine reads the page in
+  // its own layout, which finds the same blocks, rather than laying out
+  // each block again. The forms read better so, and about as fast as the
+  // stock tool.
+  if (factor == 1 && !blocks.empty() && layoutScale(layout) > kLargestUnreducedScale) {
+    blocks.assign(1, Box{0, 0, width, height});
+    engine.SetPageSegMode(tesseract::PSM_AUTO);
+  } else {
+    engine.SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+  }
   setImage(engine, pix.pix, ppi);
   // The whole page when no block was found.
   if (blocks.empty()) blocks.push_back(Box{0, 0, width, height});
