@@ -1,9 +1,10 @@
 // Text recognition through tesseract. A bitmap whose sample lines do not
 // read with confidence is turned upright by the orientation model; it is
 // then laid out by the engine on a copy reduced to a fixed text size, and
-// read block by block; a page of a few rows is read as one block. Pages of
-// a few rows or of small text are read from an enlarged copy. The sizes
-// were chosen with bench/ocr_corpus_eval.py.
+// read block by block; a page of a few rows is read as one block, a large
+// page of small print whole in the engine's layout. Strips of a few rows
+// and low-resolution pages are read from an enlarged copy. The sizes were
+// chosen with bench/ocr_corpus_eval.py.
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
