@@ -391,6 +391,35 @@ std::size_t characterCount(const char* utf8) {
   return count;
 }
 
+// How well the engine read its last recognition, summed over the words.
+struct Confidence {
+  double weighted = 0;  // word confidences times their characters
+  std::size_t characters = 0;
+};
+
+void addConfidence(tesseract::TessBaseAPI& engine, Confidence& sum) {
+  const std::unique_ptr<tesseract::ResultIterator> word(engine.GetIterator());
+  if (!word || word->Empty(tesseract::RIL_WORD)) return;
+  do {
+    const std::unique_ptr<char[]> text(word->GetUTF8Text(tesseract::RIL_WORD));
+    if (!text) continue;
+    const std::size_t count = characterCount(text.get());
+    sum.weighted +=
+        static_cast<double>(word->Confidence(tesseract::RIL_WORD)) * static_cast<double>(count);
+    sum.characters += count;
+  } while (word->Next(tesseract::RIL_WORD));
+}
+
+bool readsAtLeast(const Confidence& sum, float confidence, std::size_t characters) {
+  return sum.characters >= characters &&
+         sum.weighted >= static_cast<double>(confidence) * static_cast<double>(sum.characters);
+}
+
+// Text read with this confidence was read the right way up.
+bool readsUpright(const Confidence& sum) {
+  return readsAtLeast(sum, kUprightConfidence, kFewestSampleCharacters);
+}
+
 enum class Sample { upright, unsure, cancelled };
 
 // Whether `lines` of `pix` read with confidence.
@@ -399,32 +428,19 @@ Sample readSample(tesseract::TessBaseAPI& engine, Pix* pix, double ppi,
   const int width = pixGetWidth(pix), height = pixGetHeight(pix);
   engine.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
   setImage(engine, pix, ppi);
-  double weighted = 0;
-  std::size_t characters = 0;
+  Confidence sum;
   for (const Box& line : lines) {
     const int margin = line.height() / 4;
     const int left = std::max(0, line.left - margin), top = std::max(0, line.top - margin);
     engine.SetRectangle(left, top, std::min(width, line.right + margin) - left,
                         std::min(height, line.bottom + margin) - top);
     if (engine.Recognize(&monitor) != 0) return Sample::cancelled;
-    const std::unique_ptr<tesseract::ResultIterator> word(engine.GetIterator());
-    if (!word || word->Empty(tesseract::RIL_WORD)) continue;
-    do {
-      const std::unique_ptr<char[]> text(word->GetUTF8Text(tesseract::RIL_WORD));
-      if (!text) continue;
-      const std::size_t count = characterCount(text.get());
-      weighted +=
-          static_cast<double>(word->Confidence(tesseract::RIL_WORD)) * static_cast<double>(count);
-      characters += count;
-    } while (word->Next(tesseract::RIL_WORD));
-    if (characters >= 2 * kFewestSampleCharacters &&
-        weighted >= kSureUprightConfidence * static_cast<double>(characters)) {
+    addConfidence(engine, sum);
+    if (readsAtLeast(sum, kSureUprightConfidence, 2 * kFewestSampleCharacters)) {
       return Sample::upright;
     }
   }
-  if (characters < kFewestSampleCharacters) return Sample::unsure;
-  return weighted >= kUprightConfidence * static_cast<double>(characters) ? Sample::upright
-                                                                          : Sample::unsure;
+  return readsUpright(sum) ? Sample::upright : Sample::unsure;
 }
 
 // `pix` scaled by `factor`, or nothing when leptonica cannot.
@@ -495,49 +511,35 @@ float recognitionScale(const Layout& layout, bool inBlocks, Pix* pix) {
   return std::min(kLargestSmallTextScale, kSmallTextWordHeight / wordHeight);
 }
 
-std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
-                                         int deadlineMilliseconds) {
-  if (!wellFormed(given)) return std::nullopt;
-  Budget budget{threadMilliseconds() + deadlineMilliseconds};
-  tesseract::ETEXT_DESC monitor;
-  monitor.cancel = &Budget::cancel;
-  monitor.cancel_this = &budget;
+constexpr int kHalfTurn = 2;  // quarter turns
 
-  PixRef pix = pixOf(given);
-  if (!pix.pix) return std::nullopt;
-  double ppi = given.pixelsPerInch;
+// Whether `pix` is a strip of a few rows (a label, a line of text): it
+// costs little to read, so when its rows lie across it, it is read before
+// its orientation is known, and its own reading tells.
+bool isStrip(const Layout& layout, Pix* pix) {
+  const float pixels = static_cast<float>(pixGetWidth(pix)) * static_cast<float>(pixGetHeight(pix));
+  return layout.rows < kFewestRowsForLayout && pixels <= kLargestShortPage;
+}
 
-  tesseract::TessBaseAPI& engine = *engines.text;
+// Turns the page by `turns` quarter turns clockwise and lays it out again.
+bool turnPage(tesseract::TessBaseAPI& engine, PixRef& pix, double ppi, int turns, Layout& layout) {
+  PixRef turned(pixRotateOrth(pix.pix, turns));
+  if (!turned.pix) return false;
+  pix = std::move(turned);
   engine.SetPageSegMode(tesseract::PSM_AUTO);
   setImage(engine, pix.pix, ppi);
-  Layout layout = layoutOf(engine);
-  // Blocks that reuse the engine's layout are found before any sample is
-  // read: reading a part of the page drops that layout.
-  std::optional<std::vector<Box>> found;
-  if (layoutScale(layout) > kLargestUnreducedScale) {
-    found = pageBlocks(engine, pix.pix, ppi, layout);
-    if (!found) return std::nullopt;
-  }
-  Sample sample = Sample::unsure;
-  if (const std::vector<Box> lines = sampleLines(layout); !lines.empty()) {
-    sample = readSample(engine, pix.pix, ppi, lines, monitor);
-  }
-  if (sample == Sample::cancelled) {
-    engine.Clear();
-    return std::nullopt;
-  }
-  if (sample == Sample::unsure) {
-    if (const int turns = uprightTurns(engines, pix.pix, ppi); turns != 0) {
-      PixRef turned(pixRotateOrth(pix.pix, turns));
-      if (!turned.pix) return std::nullopt;
-      pix = std::move(turned);
-      engine.SetPageSegMode(tesseract::PSM_AUTO);
-      setImage(engine, pix.pix, ppi);
-      layout = layoutOf(engine);
-      found.reset();
-    }
-  }
-  if (!found) found = pageBlocks(engine, pix.pix, ppi, layout);
+  layout = layoutOf(engine);
+  return true;
+}
+
+// The text of `pix`, laid out as `layout`, read block by block; `found`
+// holds its blocks when they were found already. Nothing when the deadline
+// passed or memory ran out. `read` gets the confidence of the words read.
+std::optional<std::string> readPage(tesseract::TessBaseAPI& engine, Pix* page, double ppi,
+                                    const Layout& layout, std::optional<std::vector<Box>> found,
+                                    tesseract::ETEXT_DESC& monitor, const Budget& budget,
+                                    Confidence& read) {
+  if (!found) found = pageBlocks(engine, page, ppi, layout);
   if (!found) return std::nullopt;
   std::vector<Box> blocks = *found;
   // The reduced layout sometimes drops whole paragraphs of a slightly
@@ -546,14 +548,15 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
     blocks.clear();
   }
 
-  const float factor = recognitionScale(layout, !blocks.empty(), pix.pix);
+  const float factor = recognitionScale(layout, !blocks.empty(), page);
+  std::optional<PixRef> enlarged;
   if (factor > 1) {
-    std::optional<PixRef> enlarged = scaled(pix.pix, factor);
+    enlarged = scaled(page, factor);
     if (!enlarged) return std::nullopt;
-    pix = std::move(*enlarged);
+    page = enlarged->pix;
     if (ppi > 0) ppi *= factor;
   }
-  const int width = pixGetWidth(pix.pix), height = pixGetHeight(pix.pix);
+  const int width = pixGetWidth(page), height = pixGetHeight(page);
   // Blocks from the layout of the page at its size, read at its size (small
   // print on a large page, a form at 200 dpi): the engine reads the page in
   // its own layout, which finds the same blocks, rather than laying out
@@ -565,7 +568,7 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   } else {
     engine.SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
   }
-  setImage(engine, pix.pix, ppi);
+  setImage(engine, page, ppi);
   // The whole page when no block was found.
   if (blocks.empty()) blocks.push_back(Box{0, 0, width, height});
   // Rounding of the two scalings must not clip the glyphs at a block's edge.
@@ -586,11 +589,67 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
       engine.Clear();
       return std::nullopt;
     }
+    addConfidence(engine, read);
     appendLines(joined, kept, recognisedLines(engine, height));
     if (kept >= kMaximumLines) break;
   }
   engine.Clear();
   return joined;
+}
+
+std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
+                                         int deadlineMilliseconds) {
+  if (!wellFormed(given)) return std::nullopt;
+  Budget budget{threadMilliseconds() + deadlineMilliseconds};
+  tesseract::ETEXT_DESC monitor;
+  monitor.cancel = &Budget::cancel;
+  monitor.cancel_this = &budget;
+
+  PixRef pix = pixOf(given);
+  if (!pix.pix) return std::nullopt;
+  const double ppi = given.pixelsPerInch;
+
+  tesseract::TessBaseAPI& engine = *engines.text;
+  engine.SetPageSegMode(tesseract::PSM_AUTO);
+  setImage(engine, pix.pix, ppi);
+  Layout layout = layoutOf(engine);
+  Confidence read;
+  const std::vector<Box> lines = sampleLines(layout);
+  if (isStrip(layout, pix.pix) && !lines.empty()) {
+    std::optional<std::string> text =
+        readPage(engine, pix.pix, ppi, layout, std::nullopt, monitor, budget, read);
+    if (!text || readsUpright(read)) return text;
+    // The model needs more glyphs than a strip of two or three rows has: a
+    // strip it leaves as it is is also read upside down, and kept so when
+    // that reads the right way up.
+    const int turns = uprightTurns(engines, pix.pix, ppi);
+    if (!turnPage(engine, pix, ppi, turns == 0 ? kHalfTurn : turns, layout)) return std::nullopt;
+    Confidence turnedRead;
+    std::optional<std::string> turnedText =
+        readPage(engine, pix.pix, ppi, layout, std::nullopt, monitor, budget, turnedRead);
+    if (turnedText && turns == 0 && !readsUpright(turnedRead)) return text;
+    return turnedText;
+  }
+  // Blocks that reuse the engine's layout are found before any sample is
+  // read: reading a part of the page drops that layout.
+  std::optional<std::vector<Box>> found;
+  if (layoutScale(layout) > kLargestUnreducedScale) {
+    found = pageBlocks(engine, pix.pix, ppi, layout);
+    if (!found) return std::nullopt;
+  }
+  Sample sample = Sample::unsure;
+  if (!lines.empty()) sample = readSample(engine, pix.pix, ppi, lines, monitor);
+  if (sample == Sample::cancelled) {
+    engine.Clear();
+    return std::nullopt;
+  }
+  if (sample == Sample::unsure) {
+    if (const int turns = uprightTurns(engines, pix.pix, ppi); turns != 0) {
+      if (!turnPage(engine, pix, ppi, turns, layout)) return std::nullopt;
+      found.reset();
+    }
+  }
+  return readPage(engine, pix.pix, ppi, layout, std::move(found), monitor, budget, read);
 }
 
 RecognizeFunction engineRecognizer(int deadlineMilliseconds) {

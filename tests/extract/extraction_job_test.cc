@@ -169,6 +169,14 @@ TEST(ExtractionJobTest, PagesTurnedInTheirPixelsAreReadUpright) {
   }
 }
 
+TEST(ExtractionJobTest, AnUpsideDownStripIsReadUpright) {
+  // Two rows are too few glyphs for the orientation model, and a strip is
+  // read before its orientation is known.
+  const std::string text = extract(fixture("upside_down_label.png"))["text"];
+  EXPECT_NE(text.find("문서 인식"), std::string::npos) << text;
+  EXPECT_NE(text.find("scanned page"), std::string::npos) << text;
+}
+
 TEST(ExtractionJobTest, ColumnsAreReadOneAfterTheOther) {
   const std::string text = extract(fixture("two_columns.png"))["text"];
   // The left column holds the first two words, the right one the last two.
