@@ -222,6 +222,7 @@ TEST_F(BrokenHelperTest, AHelperThatDoesNotAnswerGivesTheRoadsCannotReadResult) 
       "printf '{\"text\":\"half' ; exit 0",
       "printf '{\"text\":\"x\",\"method\":\"ocr\"}'; exit 1",
       "printf '{\"text\":\"x\",\"method\":\"magic\"}'",
+      "printf '{\"text\":\"x\",\"method\":\"ocr\"}\\000{}'",  // JSON, then a NUL
       "exec /usr/bin/head -c 40000000 /dev/zero",
   };
   for (const std::string& script : scripts) {

@@ -18,16 +18,6 @@ class EmitTest : public ::testing::Test {
   void SetUp() override { setGlobalLimits(); }
 };
 
-// The warning key is left out when none is given, written when one is,
-// even empty.
-TEST_F(EmitTest, WritesOneLineWithTheWarningKeyOnlyWhenGiven) {
-  const std::string line = standardOutputOf([] { emit("a\nb", kMethodText, std::nullopt); });
-  EXPECT_EQ(line.find('\n'), line.size() - 1);
-  EXPECT_EQ(json::parse(line), json({{"text", "a\nb"}, {"method", "text"}}));
-  EXPECT_EQ(json::parse(standardOutputOf([] { emit("", kMethodOcr, ""); })),
-            json({{"text", ""}, {"method", "ocr"}, {"warning", ""}}));
-}
-
 TEST_F(EmitTest, CutsTheTextAtSixtyThousandCharacters) {
   const std::string exact(60000, 'x');
   EXPECT_EQ(json::parse(standardOutputOf([&] { emit(exact, kMethodText, {}); }))["text"], exact);

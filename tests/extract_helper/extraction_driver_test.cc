@@ -78,17 +78,6 @@ TEST(PdfRoadTest, RenderedPageHasLongerSide1800) {
   EXPECT_DOUBLE_EQ(fake.scales[1], 0.5);
 }
 
-TEST(PdfRoadTest, ThreePagesAreExaminedAndMorePagesAreNamed) {
-  FakePdf three{{{.text = kGoodText}, {.text = kGoodText}, {.text = kGoodText}}};
-  EXPECT_EQ(run(three),
-            (ExtractionAnswer{repeated(kGoodText + "\n\n", 2) + kGoodText, "text", std::nullopt}));
-  FakePdf four = three;
-  four.pages.push_back({.text = "never read"});
-  const ExtractionAnswer answer = run(four);
-  EXPECT_EQ(answer.text.find("never"), std::string::npos);
-  EXPECT_EQ(answer.warning, std::string(kWarningFirstThreePages));
-}
-
 TEST(PdfRoadTest, MissingPageIsSkippedSilently) {
   FakePdf fake{{{.text = std::nullopt}, {.text = kGoodText}}};
   EXPECT_EQ(run(fake), (ExtractionAnswer{kGoodText, "text", std::nullopt}));
@@ -112,10 +101,8 @@ TEST(PdfRoadTest, ShortTextIsKeptWheneverRecognitionCannotHelp) {
   EXPECT_TRUE(nan.scales.empty());
 }
 
-TEST(PdfRoadTest, BlankScansAddNoEntries) {
-  FakePdf two{{{}, {}}};
-  EXPECT_EQ(run(two), (ExtractionAnswer{"", "filename", std::string(kWarningOcrMayErr)}));
-  // Recognition that finds nothing leaves the page's own text.
+// Recognition that finds nothing leaves the page's own text.
+TEST(PdfRoadTest, AnEmptyRecognitionKeepsThePagesText) {
   FakePdf shortText{{{.text = "short"}}};
   EXPECT_EQ(run(shortText), (ExtractionAnswer{"short", "ocr", std::string(kWarningOcrMayErr)}));
 }

@@ -85,21 +85,5 @@ TEST(SameSourceState, NoticesChangesOfWhatACopyCarriesButNotOfLinksOrAccessTime)
     EXPECT_EQ(noticed(field, Timestamp{0, 1}), seen);
 }
 
-TEST(AttestedState, GivesSevenDecimalStrings) {
-  FileStatus status;
-  status.device = 5;
-  status.inode = 2;
-  status.size = 3;
-  status.modificationTime = {-1, 7};
-  status.statusChangeTime = {4, 6};
-  EXPECT_EQ(attestedState(status), (StringDictionary{{"dev", "5"},
-                                                     {"ino", "2"},
-                                                     {"size", "3"},
-                                                     {"mtimeSec", "-1"},
-                                                     {"mtimeNsec", "7"},
-                                                     {"ctimeSec", "4"},
-                                                     {"ctimeNsec", "6"}}));
-}
-
 }  // namespace
 }  // namespace fileprobe
