@@ -27,8 +27,6 @@
 #include "platform/unicode.h"
 
 #ifdef FILEPROBE_CONFINEMENT_PROBE
-#include <nlohmann/json.hpp>
-
 #include "platform/confinement_probe.h"
 #endif
 
@@ -119,18 +117,10 @@ int probeAttempts(Confinement confinement, char** targets) {
   if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0) {
     return EXIT_FAILURE;
   }
-  const ConfinementState state = currentConfinementState();
-  nlohmann::json report{{"landlockAbi", confined.landlockAbi},
-                        {"seccomp", state.seccompMode},
-                        {"noNewPrivs", state.noNewPrivs},
-                        {"coreLimit", state.coreLimit},
-                        {"dumpable", state.dumpable}};
-  report["attempts"] = nlohmann::json::object();
-  for (const auto& [name, error] :
-       attemptForbiddenOperations({targets[0], targets[1], targets[2], targets[3]})) {
-    report["attempts"][name] = error;
-  }
-  if (writeAll(kAnswerDescriptor, report.dump() + "\n") != 0) return EXIT_FAILURE;
+  const std::string report =
+      probeReport(confined.landlockAbi,
+                  attemptForbiddenOperations({targets[0], targets[1], targets[2], targets[3]}));
+  if (writeAll(kAnswerDescriptor, report + "\n") != 0) return EXIT_FAILURE;
   std::_Exit(0);
 }
 #endif

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 namespace fileprobe {
 namespace {
@@ -112,14 +113,18 @@ std::vector<std::pair<std::string, int>> attemptForbiddenOperations(const ProbeT
   return attempts;
 }
 
-ConfinementState currentConfinementState() {
-  ConfinementState state;
-  state.seccompMode = fieldOfStatus("Seccomp");
-  state.noNewPrivs = fieldOfStatus("NoNewPrivs");
+std::string probeReport(int landlockAbi, const std::vector<std::pair<std::string, int>>& attempts) {
   rlimit core{};
-  if (::getrlimit(RLIMIT_CORE, &core) == 0) state.coreLimit = static_cast<long long>(core.rlim_cur);
-  state.dumpable = ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0);
-  return state;
+  const long long coreLimit =
+      ::getrlimit(RLIMIT_CORE, &core) == 0 ? static_cast<long long>(core.rlim_cur) : -1;
+  nlohmann::json report{{"landlockAbi", landlockAbi},
+                        {"seccomp", fieldOfStatus("Seccomp")},
+                        {"noNewPrivs", fieldOfStatus("NoNewPrivs")},
+                        {"coreLimit", coreLimit},
+                        {"dumpable", ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0)}};
+  report["attempts"] = nlohmann::json::object();
+  for (const auto& [name, error] : attempts) report["attempts"][name] = error;
+  return report.dump();
 }
 
 }  // namespace fileprobe

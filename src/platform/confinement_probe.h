@@ -21,13 +21,10 @@ struct ProbeTargets {
 // attempt is PTRACE_TRACEME), and an execve that succeeds replaces it.
 std::vector<std::pair<std::string, int>> attemptForbiddenOperations(const ProbeTargets& targets);
 
-struct ConfinementState {
-  int seccompMode = -1;      // "Seccomp:" of /proc/self/status
-  int noNewPrivs = -1;       // "NoNewPrivs:" of /proc/self/status
-  long long coreLimit = -1;  // RLIMIT_CORE's soft limit
-  int dumpable = -1;         // PR_GET_DUMPABLE
-};
-
-ConfinementState currentConfinementState();
+// One JSON object, as the probe prints it: the Landlock ABI the
+// confinement used (0 without), the confinement read back from the kernel
+// (seccomp mode, no-new-privileges, the core limit, dumpability) and each
+// attempt with its outcome.
+std::string probeReport(int landlockAbi, const std::vector<std::pair<std::string, int>>& attempts);
 
 }  // namespace fileprobe
