@@ -8,7 +8,6 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -17,6 +16,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/file_status.h"
+#include "platform/fs.h"
 #include "platform/unique_fd.h"
 
 namespace fileprobe {
@@ -84,17 +85,15 @@ RulesetAttributes rulesetFor(int abi, std::size_t& size) {
 // Allows reading beneath `path` (a folder) or of `path` (a file); a path
 // that does not exist is skipped.
 int allowReading(int ruleset, const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? 0 : errno;
-  const UniqueFd owner(fd);
-  struct stat status;
-  if (::fstat(fd, &status) != 0) return errno;
+  UniqueFd owner;
+  if (const int error = openLocationFollowingLinks(path, owner); error != 0) {
+    return error == ENOENT || error == ENOTDIR ? 0 : error;
+  }
+  FileStatus status;
+  if (const int error = statDescriptor(owner.get(), status); error != 0) return error;
   landlock_path_beneath_attr rule{};
-  rule.allowed_access = S_ISDIR(status.st_mode) ? kReadTree : kReadFile;
-  rule.parent_fd = fd;
+  rule.allowed_access = isDirectory(status) ? kReadTree : kReadFile;
+  rule.parent_fd = owner.get();
   const int noFlags = 0;
   if (::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, noFlags) != 0) {
     return errno;

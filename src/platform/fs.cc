@@ -13,6 +13,8 @@ namespace {
 
 constexpr int kDirectoryNoFollowFlags = O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC;
 constexpr int kReadFollowingFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+constexpr int kLocationFollowingFlags = O_PATH | O_CLOEXEC;
+constexpr int kNullWriteFlags = O_WRONLY | O_CLOEXEC;
 
 int openAtInto(int directory, const char* name, int flags, UniqueFd& out) {
   int fd;
@@ -36,6 +38,14 @@ int openDirectoryAtNoFollow(int directory, const std::string& name, UniqueFd& ou
 
 int openForReadFollowingLinks(const std::string& path, UniqueFd& out) {
   return openAtInto(AT_FDCWD, path.c_str(), kReadFollowingFlags, out);
+}
+
+int openLocationFollowingLinks(const std::string& path, UniqueFd& out) {
+  return openAtInto(AT_FDCWD, path.c_str(), kLocationFollowingFlags, out);
+}
+
+int openNullForWriting(UniqueFd& out) {
+  return openAtInto(AT_FDCWD, "/dev/null", kNullWriteFlags, out);
 }
 
 int clearNonBlocking(int descriptor) {

@@ -20,6 +20,11 @@ int openDirectoryAtNoFollow(int directory, const std::string& name, UniqueFd& ou
 // Opens a file for reading, following symbolic links as reading the path
 // would. Non-blocking, so that a FIFO without a writer cannot stall the open.
 int openForReadFollowingLinks(const std::string& path, UniqueFd& out);
+// Opens `path` as a location only (O_PATH: no reading, no writing),
+// following symbolic links.
+int openLocationFollowingLinks(const std::string& path, UniqueFd& out);
+// Opens /dev/null for writing.
+int openNullForWriting(UniqueFd& out);
 // Makes reads on `descriptor` block again after openForReadFollowingLinks.
 int clearNonBlocking(int descriptor);
 

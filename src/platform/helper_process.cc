@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/fs.h"
 #include "platform/unique_fd.h"
 
 namespace fileprobe {
@@ -142,12 +143,9 @@ int runHelper(const HelperRequest& request, HelperOutcome& outcome) {
   const std::vector<char*> argv = pointersTo(argvStrings);
   const std::vector<char*> envp = pointersTo(envStrings);
 
-  int nullFd;
-  do {
-    nullFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  } while (nullFd < 0 && errno == EINTR);
-  if (nullFd < 0) return errno;
-  const UniqueFd nullOwner(nullFd);
+  UniqueFd nullOwner;
+  if (const int error = openNullForWriting(nullOwner); error != 0) return error;
+  const int nullFd = nullOwner.get();
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return errno;
   UniqueFd readEnd(pipeFds[0]);
