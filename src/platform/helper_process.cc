@@ -81,7 +81,7 @@ int remainingMilliseconds(Clock::time_point deadline) {
 // Reads the child's output until end of input, the bound or the deadline.
 void collectAnswer(int outputFd, const HelperRequest& request, Clock::time_point deadline,
                    HelperOutcome& outcome) {
-  std::array<char, kReadChunkBytes> chunk;
+  std::array<std::byte, kReadChunkBytes> chunk;
   for (;;) {
     pollfd waiting{outputFd, POLLIN, 0};
     const int ready = ::poll(&waiting, 1, remainingMilliseconds(deadline));
@@ -91,16 +91,13 @@ void collectAnswer(int outputFd, const HelperRequest& request, Clock::time_point
       return;
     }
     if (ready < 0) return;
-    ssize_t got;
-    do {
-      got = ::read(outputFd, chunk.data(), chunk.size());
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0) return;
-    if (outcome.answer.size() + static_cast<std::size_t>(got) > request.maxAnswerBytes) {
+    std::size_t got = 0;
+    if (readSome(outputFd, chunk, got) != 0 || got == 0) return;
+    if (outcome.answer.size() + got > request.maxAnswerBytes) {
       outcome.answerTooLong = true;
       return;
     }
-    outcome.answer.append(chunk.data(), static_cast<std::size_t>(got));
+    outcome.answer.append(reinterpret_cast<const char*>(chunk.data()), got);
   }
 }
 
