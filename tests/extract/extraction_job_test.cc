@@ -154,6 +154,11 @@ TEST(ExtractionJobTest, FirstFrameOnlyAndRecordedOrientationApplied) {
   }
   const std::string rotated = extract(fixture("rotated_exif.jpg"))["text"];
   EXPECT_NE(rotated.find("Rotated photo"), std::string::npos) << rotated;
+  // A paragraph photographed turned: every line read whole, to the last.
+  const std::string photo = extract(fixture("korean_photo_exif6.jpg"))["text"];
+  for (const char* words : {"아침 일찍 도서관에", "사람들은 우산을", "어머니께 전화"}) {
+    EXPECT_NE(photo.find(words), std::string::npos) << words << "\n" << photo;
+  }
 }
 
 TEST(ExtractionJobTest, PagesTurnedInTheirPixelsAreReadUpright) {
@@ -178,14 +183,40 @@ TEST(ExtractionJobTest, AnUpsideDownStripIsReadUpright) {
 }
 
 TEST(ExtractionJobTest, ColumnsAreReadOneAfterTheOther) {
-  const std::string text = extract(fixture("two_columns.png"))["text"];
-  // The left column holds the first two words, the right one the last two.
+  // Grey, and 1-bit as scanned for fax or a PDF's JBIG2 image, where the
+  // layout misses a paragraph of the right column.
+  for (const char* name : {"two_columns.png", "two_columns_bilevel.png"}) {
+    const std::string text = extract(fixture(name))["text"];
+    // The left column holds the first two words, the right one the last two.
+    std::vector<std::size_t> at;
+    for (const char* word : {"apples", "bananas", "cherries", "grapes"}) {
+      at.push_back(text.find(word));
+      ASSERT_NE(at.back(), std::string::npos) << name << ": " << word << "\n" << text;
+    }
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << name << "\n" << text;
+  }
+}
+
+TEST(ExtractionJobTest, EveryLineOfAShortWideParagraphIsReadToItsEnd) {
+  const std::string text = extract(fixture("short_wide_paragraph.png"))["text"];
   std::vector<std::size_t> at;
-  for (const char* word : {"apples", "bananas", "cherries", "grapes"}) {
-    at.push_back(text.find(word));
-    ASSERT_NE(at.back(), std::string::npos) << word << "\n" << text;
+  for (const char* last : {"첫째", "둘째", "셋째", "넷째"}) {
+    at.push_back(text.find(last));
+    ASSERT_NE(at.back(), std::string::npos) << last << "\n" << text;
   }
   EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << text;
+  EXPECT_NE(text.find("오늘 아침 회의에서는"), std::string::npos) << text;
+}
+
+TEST(ExtractionJobTest, RecognisedLinesHoldNoRunOfSpaces) {
+  for (const char* name : {"two_columns.png", "short_wide_paragraph.png", "turned_scan.png",
+                           "korean_photo_exif6.jpg", "scanned.pdf"}) {
+    const std::string text = extract(fixture(name))["text"];
+    EXPECT_FALSE(text.empty()) << name;
+    EXPECT_EQ(text.find("  "), std::string::npos) << name << "\n" << text;
+    EXPECT_EQ(text.find(" \n"), std::string::npos) << name << "\n" << text;
+    EXPECT_EQ(text.find("\n "), std::string::npos) << name << "\n" << text;
+  }
 }
 
 // A copy of the program beside a stand-in helper, laid out as installed.

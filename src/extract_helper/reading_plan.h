@@ -1,0 +1,133 @@
+// How a bitmap is read: the choices of recognition, made in plain code from
+// what the engine measured of the page (its layout's lines, words and
+// blocks, and how confidently it read a sample), so that they can be tested
+// without the engine. The recognition binding measures, asks, and carries
+// the plan out.
+//
+// The choices either change the reading gradually with the page (its scale
+// follows the size of its words) or are settled by the readings themselves
+// (when the sample and the orientation model disagree, the reading the
+// engine is more confident of wins); none flips a page into another way of
+// reading because of a few pixels.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fileprobe::reading {
+
+struct Box {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int width() const { return right - left; }
+  int height() const { return bottom - top; }
+  bool operator==(const Box&) const = default;
+};
+
+// What the engine's layout found on the page at its size.
+struct Layout {
+  int width = 0;
+  int height = 0;
+  std::vector<Box> lines;  // in the engine's order
+  std::vector<Box> words;
+};
+
+// The measures the plan is made from.
+struct Measures {
+  int rows = 0;        // distinct rows of text, pieces of one line counted once
+  int lineHeight = 0;  // median
+  int wordHeight = 0;  // median
+  double pixels = 0;
+};
+
+Measures measure(const Layout& layout);
+
+// How well the engine read something, summed over its words.
+struct Confidence {
+  double weighted = 0;  // word confidences times their characters
+  std::size_t characters = 0;
+  void add(double wordConfidence, std::size_t wordCharacters);
+  double mean() const;
+};
+
+// Text read with this confidence was read the right way up.
+bool readsUpright(const Confidence& reading);
+// The reading the engine is more confident of, `challenger` only when it
+// is clearly so; a reading of too few characters to tell loses.
+bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent);
+
+// A page of a few rows (a label, a line, a short paragraph): it costs
+// little to read whole, and its gaps between words are no evidence of
+// columns.
+bool isFewRows(const Measures& page);
+
+// Lines to read for the page's orientation: rows of typical height near
+// the middle and the first quarter of the page, cut to their start.
+std::vector<Box> sampleLines(const Layout& layout, const Measures& page);
+
+// What the orientation model said: quarter turns clockwise that make the
+// page upright, and how sure it is.
+struct Look {
+  int turns = 0;
+  float confidence = 0;
+};
+
+enum class Turn {
+  kKeep,     // read the page as it lies
+  kTurn,     // read it turned by `turns`
+  kCompare,  // read it turned by `turns` too, and keep the better reading
+};
+
+struct TurnChoice {
+  Turn what = Turn::kKeep;
+  int turns = 0;
+};
+
+// What to do with a page whose sample did not read upright. `look` is
+// nothing when the model could not tell. A page of a few rows whose model
+// gives no turn is compared with itself upside down: the model needs more
+// glyphs than such a page has.
+TurnChoice chooseTurn(const Measures& page, const std::optional<Look>& look);
+
+// After a comparison: whether the reading of the turned page is kept. The
+// reading the engine is clearly more confident of wins; when neither is,
+// the model's own confidence decides.
+bool keepTurned(const Confidence& turned, const Confidence& asIs, const std::optional<Look>& look);
+
+enum class Segmentation {
+  kOneBlock,      // the page (or strip) read as one block of lines
+  kBlocks,        // each region read as one block, in order
+  kEngineLayout,  // the whole page read in the engine's own layout
+};
+
+struct Plan {
+  float scale = 1;  // the page is read from a copy scaled so
+  Segmentation segmentation = Segmentation::kOneBlock;
+  std::vector<Box> regions;  // in the page's coordinates, reading order
+};
+
+// How much the page is reduced before its blocks are found: the engine's
+// layout takes large Hangul for columns of their own, and finds the blocks
+// of both scripts at a fixed word size. 1 when the layout at its size does.
+float layoutScale(const Measures& page);
+
+// The plan for a page. `blocks`: the text blocks the engine found (in the
+// page's coordinates and reading order), from a layout at layoutScale.
+Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks);
+
+// Regions that overlap become their union, read once, at the place of the
+// first of them.
+std::vector<Box> mergedOverlaps(std::vector<Box> boxes);
+
+// `blocks`, and the words none of them holds gathered into regions of
+// their own, each at its place in the reading order.
+std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<Box>& words,
+                                    const Measures& page);
+
+// One recognised line as the text layer gives lines: words separated by
+// single spaces, no space at either end.
+std::string cleanLine(std::string_view line);
+
+}  // namespace fileprobe::reading
