@@ -1,7 +1,10 @@
 #include "extract_helper/reading_plan.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
+#include <numeric>
 
 namespace fileprobe::reading {
 namespace {
@@ -28,12 +31,17 @@ constexpr int kSampleLineShortestLength = 8;  // times its height
 constexpr int kSampleLineLongestLength = 30;  // times its height
 constexpr std::size_t kSampleLines = 2;
 
+// A page whose words are mostly higher than long lies on its side: words
+// of Hangul and Latin text are a syllable or more long, and a syllable is
+// about as long as high. It takes this many words to tell.
+constexpr std::size_t kFewestSidewaysWords = 8;
+
 // The orientation model's first look (100 glyphs): turns it gives with at
-// least this confidence are right; below kFaintTurnConfidence it is
-// guessing. Between the two, the readings decide.
+// least this confidence are right, and an upright page it gives with
+// kFaintTurnConfidence is; below that it is guessing. Where it is not
+// sure, the readings decide.
 constexpr float kClearTurnConfidence = 4.0f;
 constexpr float kFaintTurnConfidence = 1.0f;
-constexpr int kHalfTurn = 2;
 // When the readings of both ways cannot tell, a turn the model gives with
 // this confidence is taken (its first look scores about half as high as
 // its full one, where right turns scored 3.5 and more).
@@ -67,6 +75,18 @@ constexpr int kRegionGapAcross = 3;
 constexpr int kRegionGapDown = 1;
 // Times the median word height.
 constexpr int kLargestWordHeight = 3;
+// A gap down every row at least this many word heights wide is a gutter
+// between columns: word gaps are a quarter to a half of a word height, and
+// wide ones do not line up row after row. Narrow gutters are about one
+// and a half. A column holds at least kFewestColumnWords words.
+constexpr double kNarrowestGutter = 1.2;
+constexpr int kFewestColumnWords = 3;
+// A gutter's columns of pixels hold at most this share of the ink of a
+// typical column of text: noise, never a glyph.
+constexpr double kGutterInkShare = 0.2;
+// The engine lays out words up to this height well: its own layout reads
+// small print better than its blocks read one by one.
+constexpr double kLargestLayoutWordHeight = 20;
 
 int median(std::vector<int> values) {
   if (values.empty()) return 0;
@@ -79,6 +99,10 @@ int median(std::vector<int> values) {
 // whole page taken for a word, not text.
 bool isWordSized(const Box& word, int wordHeight) {
   return word.height() > 0 && word.height() <= kLargestWordHeight * wordHeight;
+}
+
+int gutterWidth(const Measures& page) {
+  return static_cast<int>(std::ceil(kNarrowestGutter * std::max(page.wordHeight, 1)));
 }
 
 // Rows of text: words that share most of their height lie in one row.
@@ -125,21 +149,39 @@ Box grown(const Box& box, int across, int down) {
 }
 
 // Words of `words` gathered into regions of nearby words.
-std::vector<Box> regionsOf(const std::vector<Box>& words, const Measures& page) {
-  const int across = kRegionGapAcross * std::max(page.wordHeight, 1);
-  const int down = kRegionGapDown * std::max(page.lineHeight, 1);
-  std::vector<Box> grownWords;
-  grownWords.reserve(words.size());
-  for (const Box& word : words) grownWords.push_back(grown(word, across, down));
+std::vector<Box> regionsOf(const std::vector<Box>& words, const std::vector<Box>& blocks,
+                           const Measures& page) {
+  // One more pixel each way: a gap of exactly the distance joins.
+  const int across = kRegionGapAcross * std::max(page.wordHeight, 1) + 1;
+  const int down = kRegionGapDown * std::max(page.lineHeight, 1) + 1;
+  const auto joinable = [&](const Box& a, const Box& b) {
+    if (!overlap(grown(a, across, down), b)) return false;
+    // A region never reaches into a found block: it would be read twice.
+    const Box both = unionOf(a, b);
+    return std::none_of(blocks.begin(), blocks.end(),
+                        [&both](const Box& block) { return overlap(both, block); });
+  };
   std::vector<Box> regions;
-  for (const Box& near : mergedOverlaps(std::move(grownWords))) {
-    // Back to the words' own extent, so that a region does not reach into
-    // the blocks around it.
-    std::optional<Box> tight;
-    for (const Box& word : words) {
-      if (overlap(near, word)) tight = tight ? unionOf(*tight, word) : word;
+  for (const Box& word : words) {
+    const auto near = std::find_if(regions.begin(), regions.end(),
+                                   [&](const Box& region) { return joinable(region, word); });
+    if (near == regions.end()) {
+      regions.push_back(word);
+    } else {
+      *near = unionOf(*near, word);
     }
-    if (tight) regions.push_back(*tight);
+  }
+  // Regions that grew towards each other.
+  for (bool merged = true; merged;) {
+    merged = false;
+    for (std::size_t i = 0; i < regions.size() && !merged; ++i) {
+      for (std::size_t j = i + 1; j < regions.size() && !merged; ++j) {
+        if (!joinable(regions[i], regions[j])) continue;
+        regions[i] = unionOf(regions[i], regions[j]);
+        regions.erase(regions.begin() + static_cast<std::ptrdiff_t>(j));
+        merged = true;
+      }
+    }
   }
   return regions;
 }
@@ -176,6 +218,45 @@ double readScale(const Measures& page, bool fewRows) {
 }
 
 }  // namespace
+
+std::vector<int> inkPerColumn(const unsigned char* pixels, int width, int height) {
+  std::vector<int> ink(static_cast<std::size_t>(std::max(width, 0)), 0);
+  if (width <= 0 || height <= 0) return ink;
+  std::array<double, 256> histogram{};
+  const auto at = [&](int x, int y) {
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(x)];
+  };
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) histogram[at(x, y)] += 1;
+  }
+  // Otsu: the threshold with the largest variance between the two classes.
+  double total = 0, sum = 0;
+  for (int level = 0; level < 256; ++level) {
+    total += histogram[static_cast<std::size_t>(level)];
+    sum += level * histogram[static_cast<std::size_t>(level)];
+  }
+  double below = 0, belowSum = 0, best = -1;
+  int threshold = 128;
+  for (int level = 0; level < 256; ++level) {
+    below += histogram[static_cast<std::size_t>(level)];
+    belowSum += level * histogram[static_cast<std::size_t>(level)];
+    if (below == 0 || below == total) continue;
+    const double above = total - below;
+    const double difference = belowSum / below - (sum - belowSum) / above;
+    const double between = below * above * difference * difference;
+    if (between > best) {
+      best = between;
+      threshold = level;
+    }
+  }
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if (at(x, y) <= threshold) ++ink[static_cast<std::size_t>(x)];
+    }
+  }
+  return ink;
+}
 
 Measures measure(const Layout& layout) {
   Measures page;
@@ -214,6 +295,16 @@ bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent) {
 
 bool isFewRows(const Measures& page) { return page.rows < kFewestRowsForLayout; }
 
+bool looksSideways(const Layout& layout) {
+  std::vector<int> lengths, heights;
+  for (const Box& word : layout.words) {
+    lengths.push_back(word.width());
+    heights.push_back(word.height());
+  }
+  return layout.words.size() >= kFewestSidewaysWords &&
+         median(std::move(lengths)) < median(std::move(heights));
+}
+
 std::vector<Box> sampleLines(const Layout& layout, const Measures& page) {
   std::vector<Box> rows;
   const auto typical = static_cast<double>(page.lineHeight);
@@ -234,21 +325,25 @@ std::vector<Box> sampleLines(const Layout& layout, const Measures& page) {
   return chosen;
 }
 
-TurnChoice chooseTurn(const Measures& page, const std::optional<Look>& look) {
-  const bool modelTells = look && look->turns % 4 != 0 && look->confidence >= kFaintTurnConfidence;
-  if (!modelTells) {
-    if (isFewRows(page)) return {Turn::kCompare, kHalfTurn};
-    return {Turn::kKeep, 0};
+TurnChoice chooseTurn(const std::optional<Look>& look) {
+  const int turns = look ? ((look->turns % 4) + 4) % 4 : 0;
+  const float confidence = look ? look->confidence : 0;
+  if (confidence >= kClearTurnConfidence && turns != 0) return {Turn::kTurn, {turns}};
+  if (confidence >= kFaintTurnConfidence && turns == 0) return {Turn::kKeep, {}};
+  TurnChoice choice{Turn::kCompare, {}};
+  if (turns != 0) choice.candidates.push_back(turns);
+  for (int other = 1; other < 4; ++other) {
+    if (other != turns) choice.candidates.push_back(other);
   }
-  const int turns = ((look->turns % 4) + 4) % 4;
-  if (look->confidence >= kClearTurnConfidence) return {Turn::kTurn, turns};
-  return {Turn::kCompare, turns};
+  return choice;
 }
 
-bool keepTurned(const Confidence& turned, const Confidence& asIs, const std::optional<Look>& look) {
+bool keepTurned(const Confidence& turned, const Confidence& asIs, int turns,
+                const std::optional<Look>& look) {
   if (clearlyBetter(turned, asIs)) return true;
   if (clearlyBetter(asIs, turned)) return false;
-  return look && look->turns % 4 != 0 && look->confidence >= kLikelyTurnConfidence;
+  return look && ((look->turns % 4) + 4) % 4 == turns &&
+         look->confidence >= kLikelyTurnConfidence;
 }
 
 float layoutScale(const Measures& page) {
@@ -260,22 +355,128 @@ float layoutScale(const Measures& page) {
 
 Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks) {
   const Box whole{0, 0, layout.width, layout.height};
-  const bool fewRows = isFewRows(page);
   Plan plan;
-  plan.scale = static_cast<float>(readScale(page, fewRows));
-  if (fewRows || blocks.empty()) {
+  plan.scale = static_cast<float>(readScale(page, isFewRows(page)));
+  const double readWordHeight = static_cast<double>(plan.scale) * page.wordHeight;
+  std::vector<Box> columns = gutterColumns(layout, page);
+  // The layout of a few rows of large text is no evidence of columns: it
+  // cuts large Hangul into pieces. Only a gutter is.
+  const std::vector<Box> joined =
+      isFewRows(page) ? std::vector<Box>{} : joinedLinePieces(blocks, page);
+  if (columns.empty() && !hasColumns(joined)) {
+    // One column: read whole, so nothing the blocks missed is left out.
     plan.segmentation = Segmentation::kOneBlock;
     plan.regions = {whole};
-  } else if (layoutScale(page) == 1.0f) {
-    // Small print: the engine reads the page in its own layout, which has
-    // the blocks it found, rather than laying each block out again.
+  } else if (layoutScale(page) == 1.0f && readWordHeight <= kLargestLayoutWordHeight) {
+    // Small print read at a size the engine lays out well: it reads the
+    // page in its own layout, which has the blocks it found, rather than
+    // laying each block out again.
     plan.segmentation = Segmentation::kEngineLayout;
     plan.regions = {whole};
+  } else if (!columns.empty()) {
+    // Columns with a gutter down the whole page: each read as one block.
+    plan.segmentation = Segmentation::kBlocks;
+    plan.regions = std::move(columns);
   } else {
     plan.segmentation = Segmentation::kBlocks;
-    plan.regions = withUncoveredWords(blocks, layout.words, page);
+    plan.regions = withUncoveredWords(joined, layout.words, page);
   }
   return plan;
+}
+
+std::vector<Box> joinedLinePieces(std::vector<Box> blocks, const Measures& page) {
+  const int gutter = gutterWidth(page);
+  for (bool joined = true; joined;) {
+    joined = false;
+    blocks = mergedOverlaps(std::move(blocks));
+    for (std::size_t i = 0; i < blocks.size() && !joined; ++i) {
+      for (std::size_t j = i + 1; j < blocks.size() && !joined; ++j) {
+        const Box& a = blocks[i];
+        const Box& b = blocks[j];
+        const bool sideBySide = a.top < b.bottom && b.top < a.bottom;
+        const int gap = std::max(a.left, b.left) - std::min(a.right, b.right);
+        if (!sideBySide || gap >= gutter) continue;
+        blocks[i] = unionOf(a, b);
+        blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(j));
+        joined = true;
+      }
+    }
+  }
+  return blocks;
+}
+
+bool hasColumns(const std::vector<Box>& blocks) {
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    for (std::size_t j = i + 1; j < blocks.size(); ++j) {
+      if (blocks[i].top < blocks[j].bottom && blocks[j].top < blocks[i].bottom) return true;
+    }
+  }
+  return false;
+}
+
+// Whether the columns of pixels around `middle` are blank: no more ink than
+// a share of what a typical column of text holds (noise and specks keep
+// some ink everywhere). True when no ink was counted.
+bool blankDown(const Layout& layout, int middle, int halfWidth) {
+  const std::vector<int>& ink = layout.inkPerColumn;
+  if (ink.empty()) return true;
+  std::vector<int> inked;
+  for (const int count : ink) {
+    if (count > 0) inked.push_back(count);
+  }
+  const double typical = median(std::move(inked));
+  const int from = std::clamp(middle - halfWidth / 2, 0, static_cast<int>(ink.size()) - 1);
+  const int to = std::clamp(middle + halfWidth / 2, from, static_cast<int>(ink.size()) - 1);
+  const int most = *std::max_element(ink.begin() + from, ink.begin() + to + 1);
+  return most <= kGutterInkShare * typical;
+}
+
+std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
+  // The words' extents across the page, joined where they lie closer than
+  // a gutter: two or more stretches of several words are columns.
+  std::vector<Box> words;
+  for (const Box& word : layout.words) {
+    if (isWordSized(word, page.wordHeight)) words.push_back(word);
+  }
+  std::sort(words.begin(), words.end(),
+            [](const Box& a, const Box& b) { return a.left < b.left; });
+  const int gutter = gutterWidth(page);
+  std::vector<Box> columns;
+  std::vector<int> counts;
+  for (const Box& word : words) {
+    if (columns.empty() || word.left - columns.back().right >= gutter) {
+      columns.push_back(word);
+      counts.push_back(0);
+    }
+    columns.back() = unionOf(columns.back(), word);
+    ++counts.back();
+  }
+  // Stretches of a word or two (a page number, a stray mark) are no
+  // columns: they join the stretch beside them.
+  std::vector<int> gutterMiddles;
+  int heldWords = 0;
+  for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
+    heldWords += counts[i];
+    const int wordsAfter = std::accumulate(counts.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                           counts.end(), 0);
+    const int middle = (columns[i].right + columns[i + 1].left) / 2;
+    if (heldWords >= kFewestColumnWords && wordsAfter >= kFewestColumnWords &&
+        blankDown(layout, middle, gutter / 2)) {
+      gutterMiddles.push_back(middle);
+      heldWords = 0;
+    }
+  }
+  if (gutterMiddles.empty()) return {};
+  // Stripes from gutter to gutter, the whole height of the page: text the
+  // layout did not take for words is read too.
+  std::vector<Box> stripes;
+  int left = 0;
+  for (const int middle : gutterMiddles) {
+    stripes.push_back(Box{left, 0, middle, layout.height});
+    left = middle;
+  }
+  stripes.push_back(Box{left, 0, layout.width, layout.height});
+  return stripes;
 }
 
 std::vector<Box> mergedOverlaps(std::vector<Box> boxes) {
@@ -307,7 +508,8 @@ std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<B
   }
   if (uncovered.empty()) return blocks;
   std::vector<Box> ordered = std::move(blocks);
-  for (const Box& region : regionsOf(uncovered, page)) {
+  const std::vector<Box> found = ordered;
+  for (const Box& region : regionsOf(uncovered, found, page)) {
     ordered.insert(ordered.begin() + static_cast<std::ptrdiff_t>(placeOf(region, ordered)),
                    region);
   }

@@ -32,7 +32,16 @@ struct Layout {
   int height = 0;
   std::vector<Box> lines;  // in the engine's order
   std::vector<Box> words;
+  // Dark pixels in each column of pixels, left to right (empty when not
+  // counted): a gutter is blank in the pixels too, whatever words the
+  // layout missed.
+  std::vector<int> inkPerColumn;
 };
+
+// Dark pixels in each column of an 8-bit grey image whose rows are packed
+// `width` bytes apart; dark is below the threshold that best parts the
+// image's grey levels in two (Otsu's).
+std::vector<int> inkPerColumn(const unsigned char* pixels, int width, int height);
 
 // The measures the plan is made from.
 struct Measures {
@@ -63,6 +72,16 @@ bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent);
 // columns.
 bool isFewRows(const Measures& page);
 
+// The columns of a page whose words stand apart with a gap down the whole
+// page wider than word gaps can be (a gutter): stripes of the page's whole
+// height from gutter to gutter, left to right; empty when there are not
+// two columns of several words.
+std::vector<Box> gutterColumns(const Layout& layout, const Measures& page);
+
+// Whether the page's words stand on end, as on a page turned a quarter:
+// reading it as it lies would cost a whole reading for nothing.
+bool looksSideways(const Layout& layout);
+
 // Lines to read for the page's orientation: rows of typical height near
 // the middle and the first quarter of the page, cut to their start.
 std::vector<Box> sampleLines(const Layout& layout, const Measures& page);
@@ -76,25 +95,26 @@ struct Look {
 
 enum class Turn {
   kKeep,     // read the page as it lies
-  kTurn,     // read it turned by `turns`
-  kCompare,  // read it turned by `turns` too, and keep the better reading
+  kTurn,     // read it turned by the one candidate
+  kCompare,  // try each candidate, and keep the reading the engine is surest of
 };
 
 struct TurnChoice {
   Turn what = Turn::kKeep;
-  int turns = 0;
+  std::vector<int> candidates;  // quarter turns clockwise, the likeliest first
 };
 
 // What to do with a page whose sample did not read upright. `look` is
-// nothing when the model could not tell. A page of a few rows whose model
-// gives no turn is compared with itself upside down: the model needs more
-// glyphs than such a page has.
-TurnChoice chooseTurn(const Measures& page, const std::optional<Look>& look);
+// nothing when the model could not tell. A turn the model is sure of is
+// taken and an upright page it is fairly sure of kept; otherwise every
+// turn is tried, the model's first.
+TurnChoice chooseTurn(const std::optional<Look>& look);
 
-// After a comparison: whether the reading of the turned page is kept. The
-// reading the engine is clearly more confident of wins; when neither is,
-// the model's own confidence decides.
-bool keepTurned(const Confidence& turned, const Confidence& asIs, const std::optional<Look>& look);
+// After a comparison: whether the best reading of the page turned by
+// `turns` is kept. The reading the engine is clearly more confident of
+// wins; when neither is, the model's own confidence in that turn decides.
+bool keepTurned(const Confidence& turned, const Confidence& asIs, int turns,
+                const std::optional<Look>& look);
 
 enum class Segmentation {
   kOneBlock,      // the page (or strip) read as one block of lines
@@ -116,6 +136,13 @@ float layoutScale(const Measures& page);
 // The plan for a page. `blocks`: the text blocks the engine found (in the
 // page's coordinates and reading order), from a layout at layoutScale.
 Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks);
+
+// Blocks side by side with less than a gutter between them are pieces of
+// the same lines, cut where word gaps happened to line up: they are joined.
+std::vector<Box> joinedLinePieces(std::vector<Box> blocks, const Measures& page);
+
+// Whether any two blocks stand side by side.
+bool hasColumns(const std::vector<Box>& blocks);
 
 // Regions that overlap become their union, read once, at the place of the
 // first of them.

@@ -96,6 +96,23 @@ void setImage(tesseract::TessBaseAPI& engine, Pix* pix, double pixelsPerInch) {
                                                : kUnknownPixelsPerInch);
 }
 
+// Dark pixels per column of `pix`, an 8-bit grey image.
+std::vector<int> inkOf(Pix* pix) {
+  const int width = pixGetWidth(pix), height = pixGetHeight(pix);
+  const int wordsPerLine = pixGetWpl(pix);
+  std::vector<unsigned char> packed(static_cast<std::size_t>(width) *
+                                    static_cast<std::size_t>(height));
+  const l_uint32* data = pixGetData(pix);
+  for (int y = 0; y < height; ++y) {
+    const l_uint32* line = data + static_cast<std::size_t>(y) * static_cast<std::size_t>(wordsPerLine);
+    for (int x = 0; x < width; ++x) {
+      packed[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+             static_cast<std::size_t>(x)] = static_cast<unsigned char>(GET_DATA_BYTE(line, x));
+    }
+  }
+  return reading::inkPerColumn(packed.data(), width, height);
+}
+
 // A page as it is read: its pixels and what its layout showed.
 struct Page {
   PixRef pix;
@@ -109,7 +126,7 @@ bool isTextBlock(tesseract::PageIterator& at) { return PTIsTextType(at.BlockType
 
 // Lays `page` out at its size: lines, words and text blocks.
 void layOut(tesseract::TessBaseAPI& engine, Page& page) {
-  page.layout = reading::Layout{pixGetWidth(page.pix.pix), pixGetHeight(page.pix.pix), {}, {}};
+  page.layout = reading::Layout{pixGetWidth(page.pix.pix), pixGetHeight(page.pix.pix), {}, {}, {}};
   page.blocks.clear();
   engine.SetPageSegMode(tesseract::PSM_AUTO);
   setImage(engine, page.pix.pix, page.ppi);
@@ -132,6 +149,7 @@ void layOut(tesseract::TessBaseAPI& engine, Page& page) {
     } while (at->Next(tesseract::RIL_WORD));
   }
   page.measures = reading::measure(page.layout);
+  page.layout.inkPerColumn = inkOf(page.pix.pix);
 }
 
 // The text blocks of `page`, found on a copy reduced to the layout's word
@@ -355,47 +373,70 @@ std::optional<Page> turned(tesseract::TessBaseAPI& engine, const Page& page, int
   return out;
 }
 
-// A page of a few rows is read whole first, and its own reading tells
-// whether it lies upright; it costs about as much as a sample of a page.
-std::optional<std::string> readFewRows(Engines& engines, Reader& reader, const Page& page) {
-  Reading asIs = readPage(reader, page);
-  if (!asIs.text || reading::readsUpright(asIs.confidence)) return asIs.text;
-  const std::optional<reading::Look> look = modelLook(engines, page);
-  const reading::TurnChoice choice = reading::chooseTurn(page.measures, look);
-  if (choice.what == reading::Turn::kKeep) return asIs.text;
-  const std::optional<Page> other = turned(reader.engine, page, choice.turns);
-  if (!other) return std::nullopt;
-  Reading turnedReading = readPage(reader, *other);
-  if (!turnedReading.text) return std::nullopt;
-  if (choice.what == reading::Turn::kTurn ||
-      reading::keepTurned(turnedReading.confidence, asIs.confidence, look)) {
-    return turnedReading.text;
-  }
-  return asIs.text;
-}
+// What a page turned one way gave: the page, and how it read.
+struct Candidate {
+  int turns = 0;
+  std::optional<Page> page;
+  Reading reading;
+};
 
-// A page is sampled: when its sample lines do not read upright, the model
-// is asked, and where it is unsure the sample of the turned page decides.
-std::optional<std::string> readFullPage(Engines& engines, Reader& reader, Page page) {
-  const std::optional<Confidence> sample =
-      readSample(reader, page, reading::sampleLines(page.layout, page.measures));
-  if (!sample) return std::nullopt;
-  if (!reading::readsUpright(*sample)) {
-    const std::optional<reading::Look> look = modelLook(engines, page);
-    const reading::TurnChoice choice = reading::chooseTurn(page.measures, look);
-    if (choice.what != reading::Turn::kKeep) {
-      std::optional<Page> other = turned(reader.engine, page, choice.turns);
-      if (!other) return std::nullopt;
-      bool take = choice.what == reading::Turn::kTurn;
-      if (!take) {
-        const std::optional<Confidence> turnedSample =
-            readSample(reader, *other, reading::sampleLines(other->layout, other->measures));
-        if (!turnedSample) return std::nullopt;
-        take = reading::keepTurned(*turnedSample, *sample, look);
-      }
-      if (take) page = *std::move(other);
+// Tries each candidate turn of `page` with `tryTurn` (a reading without
+// text when the time ran out), and gives the one that read with the most
+// confidence.
+template <typename TryTurn>
+std::optional<Candidate> bestTurn(tesseract::TessBaseAPI& engine, const Page& page,
+                                  const std::vector<int>& candidates, TryTurn tryTurn) {
+  Candidate best;
+  for (const int turns : candidates) {
+    std::optional<Page> other = turned(engine, page, turns);
+    if (!other) return std::nullopt;
+    Reading read = tryTurn(*other);
+    if (!read.text) return std::nullopt;
+    if (!best.page || reading::clearlyBetter(read.confidence, best.reading.confidence)) {
+      best = Candidate{turns, std::move(other), std::move(read)};
     }
   }
+  return best;
+}
+
+// How a page turned one way reads: a page of a few rows whole, a larger
+// page by its sample lines.
+Reading tryPage(Reader& reader, const Page& page) {
+  if (reading::isFewRows(page.measures)) return readPage(reader, page);
+  const std::optional<Confidence> read =
+      readSample(reader, page, reading::sampleLines(page.layout, page.measures));
+  return read ? Reading{std::string(), *read} : Reading{};
+}
+
+// A page is tried as it lies: a page of a few rows is read whole, which
+// costs about as much as a sample, and its own reading tells whether it
+// lies upright; a larger page reads sample lines. When that reading is
+// unsure, the model is asked, and where it is unsure too, the page turned
+// each way is tried and the surest reading wins.
+std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page page) {
+  const bool sideways = reading::looksSideways(page.layout);
+  Reading asIs = sideways ? Reading{std::string(), Confidence{}} : tryPage(reader, page);
+  if (!asIs.text) return std::nullopt;
+  if (!reading::readsUpright(asIs.confidence)) {
+    const std::optional<reading::Look> look = modelLook(engines, page);
+    const reading::TurnChoice choice = reading::chooseTurn(look);
+    if (choice.what == reading::Turn::kTurn) {
+      std::optional<Page> other = turned(reader.engine, page, choice.candidates.front());
+      if (!other) return std::nullopt;
+      return readPage(reader, *other).text;
+    }
+    if (choice.what == reading::Turn::kCompare) {
+      std::optional<Candidate> best =
+          bestTurn(reader.engine, page, choice.candidates,
+                   [&](const Page& other) { return tryPage(reader, other); });
+      if (!best) return std::nullopt;
+      if (reading::keepTurned(best->reading.confidence, asIs.confidence, best->turns, look)) {
+        if (reading::isFewRows(best->page->measures)) return std::move(best->reading.text);
+        return readPage(reader, *best->page).text;
+      }
+    }
+  }
+  if (reading::isFewRows(page.measures) && !sideways) return asIs.text;
   return readPage(reader, page).text;
 }
 
@@ -413,8 +454,7 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   if (!page.pix.pix) return std::nullopt;
   page.ppi = given.pixelsPerInch;
   layOut(*engines.text, page);
-  if (reading::isFewRows(page.measures)) return readFewRows(engines, reader, page);
-  return readFullPage(engines, reader, std::move(page));
+  return readUpright(engines, reader, std::move(page));
 }
 
 RecognizeFunction engineRecognizer(int deadlineMilliseconds) {

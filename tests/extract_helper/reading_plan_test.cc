@@ -10,7 +10,7 @@ namespace {
 // A page of `rows` rows of `words` words each, `wordHeight` high, in
 // `columns` columns; its lines as the layout gives them.
 Layout textPage(int width, int height, int rows, int columns, int wordHeight) {
-  Layout page{width, height, {}, {}};
+  Layout page{width, height, {}, {}, {}};
   const int columnWidth = width / columns;
   const int wordWidth = 3 * wordHeight;
   for (int column = 0; column < columns; ++column) {
@@ -54,11 +54,14 @@ TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
       {"columns", textPage(2000, 2400, 30, 2, 30), 2, Segmentation::kBlocks, 1, 1},
       // Fine print on a large page: the engine's own layout, at its size.
       {"small print", textPage(3400, 4400, 40, 2, 18), 2, Segmentation::kEngineLayout, 1, 1},
-      // A low-resolution scan: enlarged, the more the smaller its words.
-      {"low resolution", textPage(1200, 1600, 30, 1, 10), 1, Segmentation::kEngineLayout, 2,
-       2.1f},
-      // A poster: large letters reduced.
-      {"large text", textPage(3000, 4000, 8, 1, 120), 1, Segmentation::kBlocks, 0.5f, 0.5f},
+      // A low-resolution scan: enlarged, the more the smaller its words,
+      // beyond the size the engine lays out well.
+      {"low resolution", textPage(1200, 1600, 30, 1, 10), 1, Segmentation::kOneBlock, 2, 2.1f},
+      // Two columns of a few rows: their blocks, with a gutter no word gap
+      // can make.
+      {"short columns", textPage(2200, 320, 5, 2, 30), 2, Segmentation::kBlocks, 1.3f, 1.4f},
+      // A poster: large letters reduced, one column read whole.
+      {"large text", textPage(3000, 4000, 8, 1, 120), 1, Segmentation::kOneBlock, 0.5f, 0.5f},
   };
   for (const Shape& shape : shapes) {
     SCOPED_TRACE(shape.name);
@@ -84,10 +87,40 @@ TEST(ReadingPlanTest, EnlargementFallsGraduallyAsThePageGrows) {
   EXPECT_EQ(previous, 1.0f);
 }
 
+TEST(ReadingPlanTest, AGutterIsBlankInThePixelsToo) {
+  Layout page = textPage(2200, 320, 5, 2, 30);
+  const Measures measures = measure(page);
+  page.inkPerColumn.assign(2200, 40);
+  for (int x = 1030; x < 1170; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 3;  // specks
+  EXPECT_EQ(gutterColumns(page, measures).size(), 2u);
+  // Glyphs there that the layout did not take for words: one column.
+  for (int x = 1035; x < 1060; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 30;
+  EXPECT_TRUE(gutterColumns(page, measures).empty());
+}
+
+TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
+  // Grey text (90) on a grey background (170): a fixed threshold of 128
+  // would still part them, but one of 60 or 200 would not.
+  const int width = 4, height = 10;
+  std::vector<unsigned char> pixels(width * height, 170);
+  for (int y = 0; y < 6; ++y) pixels[static_cast<std::size_t>(y * width + 1)] = 90;
+  EXPECT_EQ(inkPerColumn(pixels.data(), width, height), (std::vector<int>{0, 6, 0, 0}));
+}
+
+TEST(ReadingPlanTest, WordsStandingOnEndAreASidewaysPage) {
+  const Layout upright = textPage(2000, 2400, 30, 1, 30);
+  EXPECT_FALSE(looksSideways(upright));
+  Layout turned{2400, 2000, {}, {}, {}};
+  for (const Box& word : upright.words) {
+    turned.words.push_back(Box{word.top, word.left, word.bottom, word.right});
+  }
+  EXPECT_TRUE(looksSideways(turned));
+}
+
 TEST(ReadingPlanTest, PiecesOfALineCountAsOneRow) {
   // The layout gives a line of large Hangul as an upper and a lower piece
   // and a lone final consonant.
-  Layout page{2000, 300, {}, {}};
+  Layout page{2000, 300, {}, {}, {}};
   for (int row = 0; row < 4; ++row) {
     const int top = 20 + 60 * row;
     page.words.push_back(Box{20, top, 600, top + 36});
@@ -112,27 +145,23 @@ TEST(ReadingPlanTest, WordsTheBlocksMissAreReadInTheirColumn) {
 }
 
 TEST(ReadingPlanTest, TheTurnIsTheModelsWhenItIsSureAndTheReadingsOtherwise) {
-  const Measures page = measure(textPage(2000, 2400, 30, 1, 30));
-  const Measures label = measure(textPage(900, 120, 2, 1, 24));
   struct Row {
     const char* name;
-    Measures measures;
     std::optional<Look> look;
     Turn what;
-    int turns;
+    std::vector<int> candidates;
   } rows[] = {
-      {"sure turn", page, Look{1, 6}, Turn::kTurn, 1},
-      {"unsure turn", page, Look{3, 2}, Turn::kCompare, 3},
-      {"no turn given", page, Look{0, 9}, Turn::kKeep, 0},
-      {"model guessing", page, Look{2, 0.5f}, Turn::kKeep, 0},
-      {"no model", page, std::nullopt, Turn::kKeep, 0},
-      {"label the model cannot turn", label, std::nullopt, Turn::kCompare, 2},
+      {"sure turn", Look{1, 6}, Turn::kTurn, {1}},
+      {"unsure turn: the model's first", Look{3, 2}, Turn::kCompare, {3, 1, 2}},
+      {"upright", Look{0, 1.5f}, Turn::kKeep, {}},
+      {"model guessing", Look{2, 0.5f}, Turn::kCompare, {2, 1, 3}},
+      {"no model", std::nullopt, Turn::kCompare, {1, 2, 3}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const TurnChoice choice = chooseTurn(row.measures, row.look);
+    const TurnChoice choice = chooseTurn(row.look);
     EXPECT_EQ(choice.what, row.what);
-    EXPECT_EQ(choice.turns, row.turns);
+    EXPECT_EQ(choice.candidates, row.candidates);
   }
 }
 
@@ -144,14 +173,15 @@ Confidence reading(double mean, std::size_t characters) {
 
 TEST(ReadingPlanTest, TheMoreConfidentReadingOfATurnWins) {
   const Look unsure{1, 1.5f}, likely{1, 3};
-  EXPECT_TRUE(keepTurned(reading(88, 40), reading(50, 40), unsure));
-  EXPECT_FALSE(keepTurned(reading(50, 40), reading(88, 40), likely));
+  EXPECT_TRUE(keepTurned(reading(88, 40), reading(50, 40), 1, unsure));
+  EXPECT_FALSE(keepTurned(reading(50, 40), reading(88, 40), 1, likely));
   // A sideways page has no line to sample as it lies.
-  EXPECT_TRUE(keepTurned(reading(75, 40), reading(0, 0), unsure));
-  // Neither reading tells: the model decides by its confidence.
-  EXPECT_FALSE(keepTurned(reading(80, 40), reading(78, 40), unsure));
-  EXPECT_TRUE(keepTurned(reading(80, 40), reading(78, 40), likely));
-  EXPECT_FALSE(keepTurned(reading(90, 4), reading(0, 0), std::nullopt));
+  EXPECT_TRUE(keepTurned(reading(75, 40), reading(0, 0), 3, unsure));
+  // Neither reading tells: the model decides by its confidence in that turn.
+  EXPECT_FALSE(keepTurned(reading(80, 40), reading(78, 40), 1, unsure));
+  EXPECT_TRUE(keepTurned(reading(80, 40), reading(78, 40), 1, likely));
+  EXPECT_FALSE(keepTurned(reading(80, 40), reading(78, 40), 2, likely));
+  EXPECT_FALSE(keepTurned(reading(90, 4), reading(0, 0), 1, std::nullopt));
 }
 
 TEST(ReadingPlanTest, RecognisedLinesHaveSingleSpacesBetweenWords) {
