@@ -73,6 +73,11 @@ EXIF_PER_HALF = 12
 # many degrees; the orientation tag tells a viewer to turn it back.
 EXIF_STORED_TURN = {3: 180, 6: 270, 8: 90}
 MIN_EMS = 9
+# Finishes of the degraded pages, given out in turn; the pairs of equal
+# entries keep each finish in both halves (seeds alternate halves).
+DEGRADATIONS = ["jpeg", "jpeg", "noise", "noise", "blur", "blur", "grey", "grey",
+                "low contrast", "low contrast", "skew", "skew", "jpeg", "noise", "blur",
+                "grey", "low contrast", "skew", "jpeg", "jpeg"]
 
 
 def half_of(seed):
@@ -165,9 +170,10 @@ def choose_font(rng, lang):
     return rng.choice(ENGLISH_FONTS if lang == "en" else KOREAN_FONTS)
 
 
-def plan_page(seed, group, texts):
+def plan_page(seed, group, index, texts):
     """The layout of one upright page: a list of blocks with their places,
-    the canvas size and the finish, all drawn from the seed."""
+    the canvas size and the finish, drawn from the seed (the finish of a
+    degraded or 1-bit page from its place `index` in its group)."""
     rng = random.Random("fileprobe-page-%d" % seed)
     half = half_of(seed)
     lang = choose_lang(rng)
@@ -192,8 +198,8 @@ def plan_page(seed, group, texts):
             lines = rng.choice([2, 3, 4, 5])
     elif group == "small text":
         size = rng.choice([12, 13, 14, 15, 16, 17, 18])
-        width = rng.choice([400, 600, 800, 1000, 1300, 1600])
-        lines = rng.choice([1, 2, 3, 5, 8, 12, 16, 20])
+        width = rng.choice([400, 600, 800, 1000, 1300])
+        lines = rng.choice([1, 2, 3, 5, 8, 12, 16])
         kind = "small"
     elif group == "large text":
         size = rng.choice([60, 64, 70, 76, 84, 92, 100])
@@ -202,13 +208,13 @@ def plan_page(seed, group, texts):
         kind = "large"
     elif shape == "page":
         size = rng.choice([16, 18, 20, 22, 24, 28])
-        width = rng.choice([900, 1100, 1300, 1500, 1700])
-        lines = rng.choice([14, 18, 22, 26, 30, 34, 40])
+        width = rng.choice([700, 850, 1000, 1200, 1400])
+        lines = rng.choice([14, 16, 20, 24, 30, 40])
         kind = "page"
     elif shape == "multi-column":
         size = rng.choice([16, 18, 20, 22, 24, 28, 32])
         kind = "multi-column"
-        lines = rng.choice([5, 6, 8, 10, 12, 16])
+        lines = rng.choice([4, 5, 6, 8, 10, 12])
         width = 0
     elif shape == "heading+list":
         size = rng.choice([18, 20, 24, 28, 32])
@@ -223,20 +229,20 @@ def plan_page(seed, group, texts):
             kind = "few"
         else:
             size = rng.choice([20, 22, 24, 28, 32, 36])
-            width = rng.choice([800, 1000, 1300, 1600, 2000, 2400])
+            width = rng.choice([700, 900, 1100, 1300, 1600, 2000])
             lines = rng.choice([6, 7, 8, 10, 12])
             kind = "paragraph"
-    if group == "degraded":
-        finish = rng.choice(["jpeg", "jpeg", "noise", "blur", "grey", "low contrast", "skew"])
+    if group == "degraded":  # each finish in turn, so that both halves have each
+        finish = DEGRADATIONS[index % len(DEGRADATIONS)]
     elif group == "1-bit":
-        finish = rng.choice(["1-bit png", "1-bit tiff"])
+        finish = ("1-bit png", "1-bit tiff")[(index // 2) % 2]
     margin = rng.choice([10, 20, 40, 60, 100]) if group != "strip" else rng.choice([6, 12, 24, 40])
 
     blocks = []  # (text, font, size, width, x, y-order flag)
     truth = []
     if kind == "multi-column":
         columns = rng.choice([2, 2, 3])
-        column_width = rng.choice([380, 480, 600, 760, 900])
+        column_width = rng.choice([360, 440, 520, 620, 760])
         gutter = max(int(size * rng.choice([1.6, 2.2, 3.0])), 30)
         if rng.random() < 0.6:
             heading = fill(rng, texts, lang, half, min(columns * column_width / size / 1.5 * 0.7,
@@ -418,8 +424,8 @@ def plan(corpus=DEFAULT_CORPUS):
     texts = Texts(corpus)
     upright, seed = [], 1
     for group, count in GROUPS:
-        for _ in range(count):
-            upright.append(plan_page(seed, group, texts))
+        for index in range(count):
+            upright.append(plan_page(seed, group, index, texts))
             seed += 1
     derived = []
     for half in ("tune", "valid"):
