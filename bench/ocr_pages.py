@@ -95,10 +95,16 @@ class Texts:
         self.korean = {"tune": korean[0::2], "valid": korean[1::2]}
         self.english = {"tune": english[0::2], "valid": english[1::2]}
 
-    def sentence(self, rng, lang, half):
-        if lang == "en" or (lang == "mixed" and rng.random() < 0.35):
-            return rng.choice(self.english[half])
-        return rng.choice(self.korean[half])
+    def sentence(self, rng, lang, half, used):
+        """A sentence not in `used` yet (no sentence twice on a page)."""
+        pool = (self.english[half] if lang == "en" or (lang == "mixed" and rng.random() < 0.35)
+                else self.korean[half])
+        for _ in range(20):
+            sentence = rng.choice(pool)
+            if sentence not in used:
+                break
+        used.add(sentence)
+        return sentence
 
 
 def em_width(text):
@@ -116,11 +122,11 @@ def em_width(text):
     return width
 
 
-def fill(rng, texts, lang, half, ems):
+def fill(rng, texts, lang, half, used, ems):
     """Sentences adding up to about `ems` ems; the last one cut at a word."""
     words, total = [], 0.0
     while total < ems:
-        for word in texts.sentence(rng, lang, half).split():
+        for word in texts.sentence(rng, lang, half, used).split():
             width = em_width(word) + 0.3
             if words and total + width > ems:
                 return " ".join(words)
@@ -156,9 +162,11 @@ def line_ems(width, size):
     return width / size
 
 
-def plan_text_block(rng, texts, lang, half, width, size, lines):
-    """Text for a block `width` px wide of about `lines` lines."""
-    return fill(rng, texts, lang, half, line_ems(width, size) * (lines - 0.5) * 0.93)
+def plan_text_block(rng, texts, lang, half, used, width, size, lines):
+    """Text for a block `width` px wide of about `lines` lines: the last
+    line about half full, a single line nearly full."""
+    return fill(rng, texts, lang, half,
+                used, line_ems(width, size) * max(lines - 0.5, 0.9) * 0.93)
 
 
 def choose_lang(rng, english_share=0.18, mixed_share=0.14):
@@ -176,6 +184,7 @@ def plan_page(seed, group, index, texts):
     degraded or 1-bit page from its place `index` in its group)."""
     rng = random.Random("fileprobe-page-%d" % seed)
     half = half_of(seed)
+    used = set()
     lang = choose_lang(rng)
     font = choose_font(rng, lang)
     finish = "clean"
@@ -245,28 +254,30 @@ def plan_page(seed, group, index, texts):
         column_width = rng.choice([360, 440, 520, 620, 760])
         gutter = max(int(size * rng.choice([1.6, 2.2, 3.0])), 30)
         if rng.random() < 0.6:
-            heading = fill(rng, texts, lang, half, min(columns * column_width / size / 1.5 * 0.7,
-                                                       rng.choice([6, 10, 16])))
+            heading = fill(rng, texts, lang, half, used,
+                           min(columns * column_width / size / 1.5 * 0.7,
+                               rng.choice([6, 10, 16])))
             blocks.append(("heading", heading, size * 3 // 2,
                            columns * column_width + (columns - 1) * gutter))
             truth.append(heading)
         for c in range(columns):
-            text = plan_text_block(rng, texts, lang, half, column_width, size, lines)
+            text = plan_text_block(rng, texts, lang, half, used, column_width, size, lines)
             blocks.append(("column", text, size, column_width))
             truth.append(text)
         shape_info = dict(columns=columns, column_width=column_width, gutter=gutter)
     elif kind == "heading+list":
-        heading = fill(rng, texts, lang, half, rng.choice([5, 8, 12]))
+        heading = fill(rng, texts, lang, half, used, rng.choice([5, 8, 12]))
         blocks.append(("heading", heading, size * 3 // 2, width))
         truth.append(heading)
-        intro = plan_text_block(rng, texts, lang, half, width, size, rng.choice([1, 2, 3]))
+        intro = plan_text_block(rng, texts, lang, half, used, width, size, rng.choice([1, 2, 3]))
         blocks.append(("text", intro, size, width))
         truth.append(intro)
         count = rng.choice([3, 4, 5, 6])
         numbered = rng.random() < 0.5
         items = []
         for i in range(count):
-            item = fill(rng, texts, lang, half, min(width / size * 0.8, rng.choice([8, 14, 24, 36])))
+            item = fill(rng, texts, lang, half, used,
+                        min(width / size * 0.8, rng.choice([8, 14, 24, 36])))
             items.append(("%d. " % (i + 1) if numbered else "- ") + item)
         blocks.append(("list", "\n".join(items), size, width))
         truth.append(" ".join(items))
@@ -276,10 +287,10 @@ def plan_page(seed, group, index, texts):
         # that says little.
         size = min(size, int(width / MIN_EMS))
         if lines == 1 and rng.random() < 0.4:  # a line that does not fill its strip
-            text = fill(rng, texts, lang, half,
-                        max(MIN_EMS, line_ems(width, size) * rng.uniform(0.3, 0.8)))
+            text = fill(rng, texts, lang, half, used,
+                        max(MIN_EMS * 0.85, line_ems(width, size) * rng.uniform(0.3, 0.8)))
         else:
-            text = plan_text_block(rng, texts, lang, half, width, size, lines)
+            text = plan_text_block(rng, texts, lang, half, used, width, size, lines)
         blocks.append(("text", text, size, width))
         truth.append(text)
         shape_info = dict(columns=1)
