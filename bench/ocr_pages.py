@@ -2,7 +2,7 @@
 """Generated pages for the recognition benchmark: Korean and English text
 rendered in the shapes people have, each page made from its own seed.
 
-  bench/ocr_pages.py [--out DIR] [--jobs N] [--only REGEX] [--list]
+  bench/ocr_pages.py [--out DIR] [--jobs N] [--only REGEX] [--list] [--check]
 
 Every page has a seed; the page's half is fixed by it: even seeds are the
 tuning half ("tune"), odd seeds the validation half ("valid"). Seeds are
@@ -30,6 +30,7 @@ should read), and the page's shape.
 import argparse
 import concurrent.futures
 import hashlib
+import inspect
 import json
 import os
 import random
@@ -59,7 +60,7 @@ GROUPS = [
     ("small text", 28),    # text 12 to 18 px
     ("large text", 24),    # text 60 to 100 px
     ("degraded", 40),      # JPEG at low quality, noise, blur, grey, low contrast, skew
-    ("1-bit", 24),         # thresholded; PNG 1-bit or G4 TIFF
+    ("1-bit", 28),         # thresholded; PNG 1-bit or G4 TIFF
 ]
 # Turned and EXIF-rotated pages made from upright pages of these groups, per
 # half: (turns in the pixels, EXIF orientations).
@@ -453,10 +454,13 @@ def plan(corpus=DEFAULT_CORPUS):
 
 
 def digest(corpus):
-    h = hashlib.sha256()
-    for path in (os.path.abspath(__file__), ENGLISH,
-                 os.path.join(corpus, "korean", "sentences.txt")):
-        h.update(open(path, "rb").read())
+    """Names the set by what makes its files: the plan of every page and
+    the code that renders it (not the rest of this file)."""
+    upright, derived = plan(corpus)
+    h = hashlib.sha256(json.dumps([upright, [(g, how, p["seed"]) for g, how, p in derived]],
+                                  ensure_ascii=False, sort_keys=True).encode())
+    for function in (render_block, render_page, exif_jpeg, make_turned, make_exif, page_name):
+        h.update(inspect.getsource(function).encode())
     return h.hexdigest()[:12]
 
 
@@ -523,6 +527,47 @@ def generate(out_dir=None, corpus=DEFAULT_CORPUS, jobs=2, only=None, quiet=False
     return result
 
 
+def check(pages, out_dir, corpus):
+    """Problems of a made set, as sentences; empty when it is sound."""
+    problems = []
+    by_name = {p["name"]: p for p in pages}
+    if len([p for p in pages if p["group"] not in ("turned", "EXIF-rotated")]) < 300:
+        problems.append("fewer than 300 upright pages")
+    if len(pages) < 320:
+        problems.append("fewer than 320 pages")
+    for group in {p["group"] for p in pages}:
+        halves = {p["half"] for p in pages if p["group"] == group}
+        if halves != {"tune", "valid"}:
+            problems.append("group %s only in %s" % (group, halves))
+    for p in pages:
+        if p["half"] != half_of(p["seed"]):
+            problems.append("%s: half is not its seed's" % p["name"])
+        if not open(os.path.join(out_dir, p["truth"]), encoding="utf-8").read().strip():
+            problems.append("%s: empty truth" % p["name"])
+        if p["group"] in ("turned", "EXIF-rotated"):
+            twin = by_name.get(p["twin"])
+            if not twin or twin["half"] != p["half"] or twin["truth"] != p["truth"]:
+                problems.append("%s: no upright twin in its half" % p["name"])
+                continue
+            path = os.path.join(out_dir, p["file"])
+            stored = subprocess.run(["identify", "-format", "%w %h %[orientation]", path],
+                                    stdout=subprocess.PIPE, check=True).stdout.decode().split()
+            w, h = int(stored[0]), int(stored[1])
+            turn = p.get("turn") or EXIF_STORED_TURN.get(p.get("orientation"), 0)
+            want = (twin["height"], twin["width"]) if turn in (90, 270) else (
+                twin["width"], twin["height"])
+            if (w, h) != want:
+                problems.append("%s: stored %dx%d, not turned %d" % (p["name"], w, h, turn))
+            expected = {1: "Undefined", 3: "BottomRight", 6: "RightTop", 8: "LeftBottom"}
+            tag = stored[2] if len(stored) > 2 else "Undefined"
+            if p["group"] == "EXIF-rotated" and tag != expected[p["orientation"]]:
+                problems.append("%s: orientation tag %s" % (p["name"], tag))
+    texts = Texts(corpus)
+    if set(texts.korean["tune"]) & set(texts.korean["valid"]):
+        problems.append("a Korean sentence in both halves")
+    return problems
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--out", help="folder for the pages (default: under /tmp)")
@@ -530,8 +575,18 @@ def main():
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--only", help="only pages whose name matches (not saved as a set)")
     parser.add_argument("--list", action="store_true", help="print the pages, one a line")
+    parser.add_argument("--check", action="store_true",
+                        help="check the set: halves, twins, turns, orientation tags")
     args = parser.parse_args()
-    pages = generate(args.out, os.path.abspath(args.corpus), args.jobs, args.only)
+    corpus = os.path.abspath(args.corpus)
+    pages = generate(args.out, corpus, args.jobs, args.only)
+    if args.check:
+        problems = check(pages, args.out or default_out(corpus), corpus)
+        for problem in problems:
+            print("problem:", problem)
+        if problems:
+            sys.exit(1)
+        print("set checked: %d pages" % len(pages), file=sys.stderr)
     if args.list:
         for p in pages:
             print("%-56s %-5s %-13s %5dx%-5d %s" % (p["name"], p["half"], p["group"],
