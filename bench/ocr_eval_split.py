@@ -5,7 +5,7 @@ thread each) on the generated pages of bench/ocr_pages.py and the real files
 of ../shared/extraction-dev.
 
   bench/ocr_eval_split.py [--build DIR] [--half tune|valid|all] [--only REGEX]
-                          [--jobs N] [--cli-cache DIR] [--keep DIR]
+                          [--jobs N] [--cli-cache DIR] [--refresh-cli] [--keep DIR]
                           [--baseline BUILD] [--json OUT] [--pages DIR]
                           [--corpus DIR] [--no-real] [--no-generated]
 
@@ -20,7 +20,9 @@ in one summary line. A PDF goes to fileprobe as it is and to the CLI as its
 pages rendered by `pdftoppm -r 300`; an EXIF-rotated image goes to the CLI
 as its upright copy (the CLI ignores the tag), a page turned in its pixels
 as it is. The CLI's readings and times are kept in --cli-cache (by the
-digest of what it read), since they do not change while fileprobe is tuned.
+digest of what it read), since they do not change while fileprobe is tuned;
+their times are those of the run that filled the cache (--refresh-cli runs
+the CLI again, for a time ratio measured under the same load).
 Documents run in --jobs workers (2 by default), each document's readers one
 after another, every reader on one thread (OMP_THREAD_LIMIT=1).
 """
@@ -169,12 +171,12 @@ def tesseract_version():
     return _version
 
 
-def cli_reading(document, mode, cache):
+def cli_reading(document, mode, cache, refresh=False):
     digest = hashlib.sha256(tesseract_version().encode())
     for path in document.cli_paths:
         digest.update(open(path, "rb").read())
     key = os.path.join(cache, "%s.psm%d.json" % (digest.hexdigest()[:24], mode))
-    if os.path.exists(key):
+    if os.path.exists(key) and not refresh:
         saved = json.load(open(key, encoding="utf-8"))
         return saved["text"], saved["seconds"]
     texts, seconds = [], 0.0
@@ -311,6 +313,8 @@ def main():
     parser.add_argument("--jobs", type=int, default=2, help="documents read at once")
     parser.add_argument("--cli-cache", default="/tmp/fileprobe-ocr-cli-cache",
                         help="folder keeping the CLI's readings between runs")
+    parser.add_argument("--refresh-cli", action="store_true",
+                        help="run the CLI again and replace its cached readings and times")
     parser.add_argument("--keep", help="folder for every reading and truth (kept)")
     parser.add_argument("--baseline", help="another fileprobe build folder, read side by side")
     parser.add_argument("--json", help="write the per-document results here")
@@ -346,7 +350,8 @@ def main():
     if args.baseline:
         readers["baseline"] = lambda d: fileprobe_reading(args.baseline, d)
     for mode in MODES:
-        readers["psm%d" % mode] = lambda d, m=mode: cli_reading(d, m, args.cli_cache)
+        readers["psm%d" % mode] = lambda d, m=mode: cli_reading(d, m, args.cli_cache,
+                                                                 args.refresh_cli)
 
     results = {}
     lock = threading.Lock()
