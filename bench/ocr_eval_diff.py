@@ -13,7 +13,7 @@ import argparse
 import json
 
 GROUP_ORDER = ["strip", "paragraph", "page", "multi-column", "heading+list", "small text",
-               "large text", "degraded", "1-bit", "turned", "EXIF-rotated", "real",
+               "large text", "degraded", "1-bit", "1-bit page", "turned", "EXIF-rotated", "real",
                "other language"]
 STEADY = 0.01  # a page whose CER moved less than this is unchanged
 

@@ -8,6 +8,7 @@ of ../shared/extraction-dev.
                           [--jobs N] [--cli-cache DIR] [--refresh-cli] [--keep DIR]
                           [--baseline BUILD] [--json OUT] [--pages DIR]
                           [--corpus DIR] [--no-real] [--no-generated]
+  bench/ocr_eval_split.py --from-json RUN.json... [--half H] [--only REGEX]
 
 The halves are fixed in the repository: a generated page's half follows
 from its seed (bench/ocr_pages.py), a real file's from
@@ -92,6 +93,15 @@ def run(command):
                    stderr=subprocess.DEVNULL)
 
 
+def pdf_renders(path, work):
+    """The pages of a PDF as the CLI reads them: `pdftoppm -r 300`, grey."""
+    stem = os.path.join(work, re.sub(r"[^A-Za-z0-9_.-]", "_", os.path.basename(path))[:-4])
+    if not any(f.startswith(os.path.basename(stem) + "-") for f in os.listdir(work)):
+        run(["pdftoppm", "-r", "300", "-gray", "-png", path, stem])
+    return sorted(os.path.join(work, f) for f in os.listdir(work)
+                  if f.startswith(os.path.basename(stem) + "-"))
+
+
 def real_documents(corpus, work):
     index = read_index(corpus)
     table = read_real_table()
@@ -108,10 +118,7 @@ def real_documents(corpus, work):
         stem = os.path.join(work, re.sub(r"[^A-Za-z0-9_.-]", "_", name))
         cli_paths = None
         if name.endswith(".pdf"):
-            if not any(f.startswith(os.path.basename(stem) + "-") for f in os.listdir(work)):
-                run(["pdftoppm", "-r", "300", "-gray", "-png", path, stem])
-            cli_paths = sorted(os.path.join(work, f) for f in os.listdir(work)
-                               if f.startswith(os.path.basename(stem) + "-"))
+            cli_paths = pdf_renders(path, work)
         elif kind == "EXIF-rotated" or name.endswith("img_exif_orientation.jpg"):
             upright = stem + ".upright.png"
             if not os.path.exists(upright):
@@ -136,6 +143,8 @@ def generated_documents(pages_dir, corpus, jobs):
     for p in pages:
         truth = open(os.path.join(folder, p["truth"]), encoding="utf-8").read()
         cli = [os.path.join(folder, p["cli_file"])] if p.get("cli_file") else None
+        if p["file"].endswith(".pdf"):
+            cli = pdf_renders(os.path.join(folder, p["file"]), folder)
         documents.append(Document(p["name"], p["group"], p["half"],
                                   os.path.join(folder, p["file"]), truth, cli, p.get("twin"),
                                   kind="%s %s %dpx %s" % (p["lang"], p["font"], p["size"],
@@ -304,6 +313,40 @@ class Report:
                         for c in self.columns))
 
 
+def summarise(documents, results, columns):
+    report = Report(documents, results, columns)
+    halves = [h for h in HALVES if any(d.half == h for d in documents)]
+    for half in halves + (["all"] if len(halves) > 1 else []):
+        half_docs = [d for d in documents if half == "all" or d.half == half]
+        rows = report.group_table(half_docs, half)
+        if half == "all":
+            continue
+        report.worst(half_docs, half)
+        diffs = report.twins(half_docs, half)
+        report.targets(half_docs, half + (" (the check)" if half == "valid" else
+                                          " (for information)"), rows, diffs)
+        report.old_measure(half_docs, half)
+
+
+def from_json(paths, half, only):
+    """The summary of saved runs (--json files); where a document is in
+    several, the last file's reading counts."""
+    documents, results, columns = {}, {}, None
+    for path in paths:
+        data = json.load(open(path, encoding="utf-8"))
+        for d in data["documents"]:
+            documents[d["name"]] = Document(d["name"], d["group"], d["half"], d["path"], "",
+                                            twin=d.get("twin"), kind=d.get("kind", ""))
+            results[d["name"]] = {k: d[k] for k in ("cer", "cer_ws", "seconds")}
+            columns = columns or list(d["cer"])
+    chosen = [d for d in documents.values() if half in ("all", d.half)]
+    if only:
+        names = {d.name for d in chosen if re.search(only, d.name)}
+        names |= {d.twin for d in chosen if d.name in names and d.twin}
+        chosen = [d for d in chosen if d.name in names]
+    summarise(chosen, results, columns)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--build", default=os.path.join(REPO, "build"))
@@ -321,12 +364,16 @@ def main():
     parser.add_argument("--pages", help="folder of the generated pages (default: under /tmp)")
     parser.add_argument("--no-real", action="store_true", help="generated pages only")
     parser.add_argument("--no-generated", action="store_true", help="real files only")
+    parser.add_argument("--from-json", nargs="+", metavar="JSON",
+                        help="read nothing: summarise saved --json runs (the last wins)")
     args = parser.parse_args()
+    if args.from_json:
+        return from_json(args.from_json, args.half, args.only)
     corpus = os.path.abspath(args.corpus)
     if not os.path.exists(os.path.join(args.build, "bin", "fileprobe")):
         sys.exit("no fileprobe in %s/bin (make build)" % args.build)
     os.makedirs(args.cli_cache, exist_ok=True)
-    work = os.path.join(tempfile.gettempdir(), "fileprobe-ocr-real-renders")
+    work = os.path.join(tempfile.gettempdir(), "fileprobe-ocr-real-renders")  # PDF pages
     os.makedirs(work, exist_ok=True)
 
     documents = []
@@ -388,18 +435,7 @@ def main():
             future.result()
     wall = time.monotonic() - started
 
-    report = Report(documents, results, columns)
-    halves = [h for h in HALVES if any(d.half == h for d in documents)]
-    for half in halves + (["all"] if len(halves) > 1 else []):
-        half_docs = [d for d in documents if half == "all" or d.half == half]
-        rows = report.group_table(half_docs, half)
-        if half == "all":
-            continue
-        report.worst(half_docs, half)
-        diffs = report.twins(half_docs, half)
-        report.targets(half_docs, half + (" (the check)" if half == "valid" else
-                                          " (for information)"), rows, diffs)
-        report.old_measure(half_docs, half)
+    summarise(documents, results, columns)
     print("\nwall time %.0f s for %d documents with %d workers" % (wall, len(documents),
                                                                   args.jobs))
     if args.json:

@@ -16,7 +16,8 @@ validation half from the odd lines, so the halves share no sentence.
 The text comes from ../shared/extraction-dev/korean/sentences.txt and
 bench/pages/english.txt. Pages are rendered with pango-view (at 72 dpi, so
 a font size in points is a size in pixels) and finished with ImageMagick;
-the EXIF orientation tag is written here. The truth of a page is the text
+the EXIF orientation tag and the image-only PDFs (a G4 image on an A4 page)
+are written here. The truth of a page is the text
 rendered on it in reading order: a heading, then each column in turn, then
 a list's items.
 
@@ -61,7 +62,10 @@ GROUPS = [
     ("large text", 24),    # text 60 to 100 px
     ("degraded", 40),      # JPEG at low quality, noise, blur, grey, low contrast, skew
     ("1-bit", 28),         # thresholded; PNG 1-bit or G4 TIFF
+    ("1-bit page", 4),     # a whole page at 300 dpi in 2 to 4 columns; G4 TIFF or PDF
 ]
+# A whole page at 300 dpi (A4).
+PAGE_WIDTH, PAGE_HEIGHT, PAGE_DPI = 2480, 3508, 300
 # Turned and EXIF-rotated pages made from upright pages of these groups, per
 # half: (turns in the pixels, EXIF orientations).
 TWIN_SOURCES = ["strip", "paragraph", "page", "multi-column", "heading+list", "small text",
@@ -308,6 +312,72 @@ def plan_page(seed, group, index, texts):
                 noise_seed=rng.randrange(1, 10 ** 6), params=rng.random(), **shape_info)
 
 
+def plan_full_page(seed, index, texts):
+    """A whole 1-bit page, A4 at 300 dpi: a heading over 2 to 4 columns of
+    9 to 12 pt text, as a scanned newsletter or brochure; stored as a G4
+    TIFF or as an image-only PDF holding the G4 image."""
+    rng = random.Random("fileprobe-page-%d" % seed)
+    half = half_of(seed)
+    used = set()
+    lang = choose_lang(rng)
+    font = choose_font(rng, lang)
+    size = rng.choice([38, 42, 46, 50])
+    columns = (2, 3, 3, 4)[index % 4]
+    margin = 150
+    gutter = int(size * rng.choice([1.5, 2.0, 2.5]))
+    column_width = (PAGE_WIDTH - 2 * margin - (columns - 1) * gutter) // columns
+    lines = rng.choice([28, 32, 36])
+    heading = fill(rng, texts, lang, half, used, rng.choice([8, 12, 16]))
+    blocks = [("heading", heading, size * 2, PAGE_WIDTH - 2 * margin)]
+    truth = [heading]
+    for _ in range(columns):
+        text = plan_text_block(rng, texts, lang, half, used, column_width, size, lines)
+        blocks.append(("column", text, size, column_width))
+        truth.append(text)
+    return dict(seed=seed, group="1-bit page", half=half, lang=lang, font=font, size=size,
+                kind="multi-column", finish=("1-bit tiff", "1-bit pdf")[(index // 2) % 2],
+                margin=margin, blocks=blocks, pad=-2, truth=" ".join(truth), lines=lines,
+                width=PAGE_WIDTH, noise_seed=rng.randrange(1, 10 ** 6), params=rng.random(),
+                columns=columns, column_width=column_width, gutter=gutter)
+
+
+def g4_pdf(source, target):
+    """An image-only PDF of one A4 page at 300 dpi holding the 1-bit image
+    `source` as CCITT G4 data, as a scanner writes it."""
+    raw = target + ".g4"
+    run(["convert", source, "-threshold", "50%", "-type", "bilevel", "group4:" + raw])
+    data = open(raw, "rb").read()
+    os.remove(raw)
+    width, height = png_size(source)
+    points = (width * 72.0 / PAGE_DPI, height * 72.0 / PAGE_DPI)
+    content = b"q %.2f 0 0 %.2f 0 0 cm /Im0 Do Q" % points
+    objects = [
+        b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %.2f %.2f] /Contents 4 0 R "
+        b"/Resources << /XObject << /Im0 5 0 R >> >> >>" % points,
+        b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream",
+        b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray "
+        b"/BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns %d "
+        b"/Rows %d /BlackIs1 %s >> /Length %d >>\nstream\n" % (
+            width, height, width, height, G4_BLACK_IS_1, len(data)) + data + b"\nendstream",
+    ]
+    out = b"%PDF-1.4\n"
+    offsets = []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (
+        len(objects) + 1, xref)
+    open(target, "wb").write(out)
+
+
+G4_BLACK_IS_1 = b"false"
+
+
 def slug(text):
     return re.sub(r"[^A-Za-z0-9]+", "", text)
 
@@ -352,6 +422,8 @@ def render_page(p, out_dir):
     W, H = content_w, content_h
     if p["pad"] == -1:  # a short wide paragraph on a fixed strip height
         H = max(H, int(H * (1.1 + 0.4 * p["params"])))
+    elif p["pad"] == -2:  # a whole page
+        W, H = max(W, PAGE_WIDTH), max(H, PAGE_HEIGHT)
     elif p["pad"] > 0:
         H += p["pad"]
     command = ["convert", "-size", "%dx%d" % (W, H), "xc:white"]
@@ -384,12 +456,17 @@ def render_page(p, out_dir):
     elif finish == "1-bit tiff":
         args = ["-threshold", "%d%%" % (45 + 15 * k), "-type", "bilevel", "-compress", "Group4"]
         ext = ".tif"
+    elif finish == "1-bit pdf":
+        final = os.path.join(out_dir, name + ".pdf")
+        g4_pdf(upright, final)
+        args = None
     else:
         raise ValueError(finish)
-    final = os.path.join(out_dir, name + ext)
-    run(["convert", upright] + args + ["-colorspace", "Gray", "-strip", final]
-        if finish not in ("1-bit png", "1-bit tiff") else
-        ["convert", upright] + args + ["-strip", final])
+    if args is not None:
+        final = os.path.join(out_dir, name + ext)
+        run(["convert", upright] + args + ["-colorspace", "Gray", "-strip", final]
+            if finish not in ("1-bit png", "1-bit tiff") else
+            ["convert", upright] + args + ["-strip", final])
     for f in os.listdir(work):
         os.remove(os.path.join(work, f))
     os.rmdir(work)
@@ -437,7 +514,8 @@ def plan(corpus=DEFAULT_CORPUS):
     upright, seed = [], 1
     for group, count in GROUPS:
         for index in range(count):
-            upright.append(plan_page(seed, group, index, texts))
+            upright.append(plan_full_page(seed, index, texts) if group == "1-bit page"
+                           else plan_page(seed, group, index, texts))
             seed += 1
     derived = []
     for half in ("tune", "valid"):
@@ -459,7 +537,8 @@ def digest(corpus):
     upright, derived = plan(corpus)
     h = hashlib.sha256(json.dumps([upright, [(g, how, p["seed"]) for g, how, p in derived]],
                                   ensure_ascii=False, sort_keys=True).encode())
-    for function in (render_block, render_page, exif_jpeg, make_turned, make_exif, page_name):
+    for function in (render_block, render_page, exif_jpeg, make_turned, make_exif, page_name,
+                     g4_pdf):
         h.update(inspect.getsource(function).encode())
     return h.hexdigest()[:12]
 
