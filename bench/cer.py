@@ -1,18 +1,22 @@
 #!/usr/bin/env python3
 """Character error rate of recognised texts against their ground truth.
 
-  cer.py TRUTH HYPOTHESIS...   prints the CER of each hypothesis file, or of
+  cer.py [--no-space] TRUTH HYPOTHESIS...
+                               prints the CER of each hypothesis file, or of
                                the "text" of a fileprobe JSON line in it.
 Both sides are compared in NFC with every run of white space as one space:
-line breaks depend on the layout, not on the reading.
+line breaks depend on the layout, not on the reading. With --no-space (or
+ignore_space=True) all white space is removed before the comparison, so
+only the characters count, not where the words or lines were split.
 """
 import json
 import sys
 import unicodedata
 
 
-def normalised(text):
-    return " ".join(unicodedata.normalize("NFC", text).split())
+def normalised(text, ignore_space=False):
+    words = unicodedata.normalize("NFC", text).split()
+    return "".join(words) if ignore_space else " ".join(words)
 
 
 def distance(a, b):
@@ -51,12 +55,15 @@ def read_hypothesis(path):
         return raw
 
 
-def cer(truth, hypothesis):
+def cer(truth, hypothesis, ignore_space=False):
     """Edits per reference character, both texts normalised."""
-    truth = normalised(truth)
-    return distance(normalised(hypothesis), truth) / max(len(truth), 1)
+    truth = normalised(truth, ignore_space)
+    return distance(normalised(hypothesis, ignore_space), truth) / max(len(truth), 1)
 
 
 if __name__ == "__main__":
-    reference = open(sys.argv[1], encoding="utf-8").read()
-    print(" ".join("%.4f" % cer(reference, read_hypothesis(p)) for p in sys.argv[2:]))
+    arguments = sys.argv[1:]
+    no_space = "--no-space" in arguments
+    arguments = [a for a in arguments if a != "--no-space"]
+    reference = open(arguments[0], encoding="utf-8").read()
+    print(" ".join("%.4f" % cer(reference, read_hypothesis(p), no_space) for p in arguments[1:]))
