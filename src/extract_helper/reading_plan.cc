@@ -31,10 +31,13 @@ constexpr int kSampleLineShortestLength = 8;  // times its height
 constexpr int kSampleLineLongestLength = 30;  // times its height
 constexpr std::size_t kSampleLines = 2;
 
-// A page whose words are mostly higher than long lies on its side: words
-// of Hangul and Latin text are a syllable or more long, and a syllable is
-// about as long as high. It takes this many words to tell.
+// A page whose words are mostly more than twice as high as long lies on
+// its side: words of Hangul and Latin text are a syllable or more long,
+// and a syllable about as long as high (the layout cuts large Hangul into
+// pieces narrower than high, never twice as narrow). It takes this many
+// words to tell.
 constexpr std::size_t kFewestSidewaysWords = 8;
+constexpr int kSidewaysLength = 2;
 
 // The orientation model's first look (100 glyphs): turns it gives with at
 // least this confidence are right, and an upright page it gives with
@@ -302,7 +305,7 @@ bool looksSideways(const Layout& layout) {
     heights.push_back(word.height());
   }
   return layout.words.size() >= kFewestSidewaysWords &&
-         median(std::move(lengths)) < median(std::move(heights));
+         kSidewaysLength * median(std::move(lengths)) < median(std::move(heights));
 }
 
 std::vector<Box> sampleLines(const Layout& layout, const Measures& page) {
