@@ -24,6 +24,7 @@
 #include "platform/confinement.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
+#include "platform/processors.h"
 #include "platform/unicode.h"
 
 #ifdef FILEPROBE_CONFINEMENT_PROBE
@@ -86,8 +87,16 @@ std::vector<std::string> readableTrees() {
 
 enum class Confinement { kOn, kOff };
 
+// The processors the PDF road may recognise pages on; the probe build can
+// name its own count, to compare the readings.
+struct Processors {
+  std::optional<int> given;
+  int count() const { return given ? *given : availableProcessors(); }
+};
+
 // Nothing when the helper could not confine itself: it must not parse then.
-std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement confinement) {
+std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement confinement,
+                                          Processors processors) {
   auto bytes = boundedInput(maximumFileBytes);
   if (!bytes) return filenameAnswer(kWarningUnreadableOrTooLarge);
   // The road's library is loaded before confinement, as loading is not
@@ -99,14 +108,20 @@ std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement con
     return std::nullopt;
   }
   if (road == "pdf") {
+    // Threads start here, after confinement, which binds them as well.
     return pdfRoadAnswer(openPdf(std::make_shared<const std::string>(*std::move(bytes))),
-                         tesseractRecognizer());
+                         tesseractRecognizer, processors.count());
   }
   return imageRoadAnswer(loadImage(*bytes), tesseractRecognizer());
 }
 
 #ifdef FILEPROBE_CONFINEMENT_PROBE
 constexpr std::string_view kUnconfinedSuffix = "-unconfined";
+// pdf-sequential reads the pages needing recognition one after the other,
+// pdf-three-engines on three threads whatever the processors.
+constexpr std::string_view kSequentialPdf = "pdf-sequential";
+constexpr std::string_view kThreeEnginePdf = "pdf-three-engines";
+constexpr int kThreeEngines = 3;
 constexpr int kProbeTargetArguments = 4;
 
 // probe attempts[-unconfined] FOLDER EXISTING OUTSIDE SOCKET: confines as
@@ -130,6 +145,7 @@ int helperMain(int argc, char** argv) {
   if (argc < 2) return kUsageStatus;
   std::string_view road = argv[1];
   Confinement confinement = Confinement::kOn;
+  Processors processors;
 #ifdef FILEPROBE_CONFINEMENT_PROBE
   if (road.ends_with(kUnconfinedSuffix)) {
     road.remove_suffix(kUnconfinedSuffix.size());
@@ -138,10 +154,14 @@ int helperMain(int argc, char** argv) {
   if (road == "attempts" && argc == 2 + kProbeTargetArguments) {
     return probeAttempts(confinement, argv + 2);
   }
+  if (road == kSequentialPdf || road == kThreeEnginePdf) {
+    processors.given = road == kSequentialPdf ? 1 : kThreeEngines;
+    road = "pdf";
+  }
 #endif
   if (argc != 2) return kUsageStatus;
   if (road != "pdf" && road != "image") return kUsageStatus;
-  std::optional<ExtractionAnswer> confinedAnswer = answerFor(road, confinement);
+  std::optional<ExtractionAnswer> confinedAnswer = answerFor(road, confinement, processors);
   if (!confinedAnswer) return EXIT_FAILURE;
   ExtractionAnswer answer = *std::move(confinedAnswer);
   // The job cuts the text again; cutting here keeps the answer small.
