@@ -28,6 +28,8 @@
 #include "platform/unicode.h"
 
 #ifdef FILEPROBE_CONFINEMENT_PROBE
+#include <thread>
+
 #include "platform/confinement_probe.h"
 #endif
 
@@ -124,17 +126,25 @@ constexpr std::string_view kThreeEnginePdf = "pdf-three-engines";
 constexpr int kThreeEngines = 3;
 constexpr int kProbeTargetArguments = 4;
 
-// probe attempts[-unconfined] FOLDER EXISTING OUTSIDE SOCKET: confines as
-// the extraction roads do (or not), attempts every forbidden operation and
-// prints what happened as one JSON object.
-int probeAttempts(Confinement confinement, char** targets) {
+// probe attempts[-threaded][-unconfined] FOLDER EXISTING OUTSIDE SOCKET:
+// confines as the extraction roads do (or not), attempts every forbidden
+// operation (with -threaded, from a thread started after confinement, as
+// the threads that recognise PDF pages are) and prints what happened as
+// one JSON object.
+int probeAttempts(Confinement confinement, bool threaded, char** targets) {
   ConfinementOutcome confined;
   if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0) {
     return EXIT_FAILURE;
   }
-  const std::string report =
-      probeReport(confined.landlockAbi,
-                  attemptForbiddenOperations({targets[0], targets[1], targets[2], targets[3]}));
+  const ProbeTargets probed{targets[0], targets[1], targets[2], targets[3]};
+  std::vector<std::pair<std::string, int>> attempts;
+  if (threaded) {
+    std::thread attempting([&] { attempts = attemptForbiddenOperations(probed); });
+    attempting.join();
+  } else {
+    attempts = attemptForbiddenOperations(probed);
+  }
+  const std::string report = probeReport(confined.landlockAbi, attempts);
   if (writeAll(kAnswerDescriptor, report + "\n") != 0) return EXIT_FAILURE;
   std::_Exit(0);
 }
@@ -151,8 +161,8 @@ int helperMain(int argc, char** argv) {
     road.remove_suffix(kUnconfinedSuffix.size());
     confinement = Confinement::kOff;
   }
-  if (road == "attempts" && argc == 2 + kProbeTargetArguments) {
-    return probeAttempts(confinement, argv + 2);
+  if ((road == "attempts" || road == "attempts-threaded") && argc == 2 + kProbeTargetArguments) {
+    return probeAttempts(confinement, road == "attempts-threaded", argv + 2);
   }
   if (road == kSequentialPdf || road == kThreeEnginePdf) {
     processors.given = road == kSequentialPdf ? 1 : kThreeEngines;
