@@ -13,6 +13,8 @@
 
 #include "extract_answer/extraction_answer.h"
 #include "extract_helper/extraction_driver.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
 
 namespace fileprobe {
 namespace {
@@ -167,6 +169,33 @@ TEST(ParallelRecognitionTest, OnePageOrOneProcessorStaysOnTheCallingThread) {
       EXPECT_EQ(users, std::set{std::this_thread::get_id()});
     }
   }
+}
+
+// The built helper on a 3-page scan whose middle page cannot be recognised:
+// read side by side (as many threads as processors, and three whatever
+// the processors) and one after the other, byte for byte the same answer.
+TEST(ParallelRecognitionTest, BuiltHelperAnswersAlikeSideBySideAndOneAfterTheOther) {
+  const std::string scan = testing::readFile(std::string(FILEPROBE_SOURCE_DIR) +
+                                             "/tests/fixtures/three_scans_one_failing.pdf");
+  std::map<std::string, std::string> answers;
+  for (const std::string road : {"pdf-sequential", "pdf", "pdf-three-engines"}) {
+    testing::ChildRequest request;
+    request.program = FILEPROBE_PROBE;
+    request.arguments = {road};
+    request.input = scan;
+    request.environment = std::vector<std::string>{"OMP_THREAD_LIMIT=1"};
+    const testing::ChildOutcome outcome = testing::runChild(request);
+    ASSERT_TRUE(outcome.exited && outcome.exitStatus == 0) << road;
+    answers[road] = outcome.out;
+  }
+  const std::string& oneByOne = answers["pdf-sequential"];
+  EXPECT_EQ(answers["pdf"], oneByOne);
+  EXPECT_EQ(answers["pdf-three-engines"], oneByOne);
+  const std::size_t first = oneByOne.find("Korean and English");
+  const std::size_t third = oneByOne.find("apples");
+  EXPECT_TRUE(first != std::string::npos && third != std::string::npos && first < third)
+      << oneByOne;
+  EXPECT_NE(oneByOne.find(kWarningSomePagesFailed), std::string::npos) << oneByOne;
 }
 
 }  // namespace
