@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstddef>
 #include <string>
@@ -20,6 +21,7 @@ constexpr std::size_t kStatLineBytes = 1024;
 // Fields after the command name: 3 is the state, 14 and 15 user and
 // system time (numbered from 1 as in proc(5)).
 constexpr int kFirstFieldAfterName = 3;
+constexpr int kStateField = 3;
 constexpr int kUserTimeField = 14;
 constexpr int kSystemTimeField = 15;
 
@@ -63,28 +65,28 @@ bool parseStatLine(std::string_view line, char& state, std::uint64_t& ticks) {
   const std::size_t nameEnd = line.rfind(')');
   if (nameEnd == std::string_view::npos) return false;
   std::string_view rest = line.substr(nameEnd + 1);
-  std::uint64_t user = 0;
-  std::uint64_t system = 0;
-  bool stateSeen = false;
-  for (int field = kFirstFieldAfterName; field <= kSystemTimeField; ++field) {
+  // Fields kFirstFieldAfterName to kSystemTimeField, split at spaces.
+  std::array<std::string_view, kSystemTimeField - kFirstFieldAfterName + 1> fields;
+  for (std::string_view& field : fields) {
     const std::size_t start = rest.find_first_not_of(' ');
     if (start == std::string_view::npos) return false;
     rest.remove_prefix(start);
     const std::size_t end = std::min(rest.find_first_of(" \n"), rest.size());
-    const std::string_view value = rest.substr(0, end);
+    field = rest.substr(0, end);
     rest.remove_prefix(end);
-    if (field == kFirstFieldAfterName) {
-      if (value.size() != 1) return false;
-      state = value[0];
-      stateSeen = true;
-    } else if (field == kUserTimeField && !parseNumber(value, user)) {
-      return false;
-    } else if (field == kSystemTimeField && !parseNumber(value, system)) {
-      return false;
-    }
   }
+  const auto at = [&fields](int number) {
+    return fields[static_cast<std::size_t>(number - kFirstFieldAfterName)];
+  };
+  std::uint64_t user = 0;
+  std::uint64_t system = 0;
+  if (at(kStateField).size() != 1 || !parseNumber(at(kUserTimeField), user) ||
+      !parseNumber(at(kSystemTimeField), system)) {
+    return false;
+  }
+  state = at(kStateField)[0];
   ticks = user + system;
-  return stateSeen;
+  return true;
 }
 
 int readProcessActivity(pid_t pid, ProcessActivity& out) {
@@ -101,8 +103,11 @@ int readProcessActivity(pid_t pid, ProcessActivity& out) {
   if (const int error = directoryNames(tasks.get(), threads); error != 0) return error;
   for (const std::string& thread : threads) {
     std::uint64_t threadTicks = 0;
-    if (readTask(process + "/task/" + thread + "/stat", state, threadTicks) &&
-        stateHeldBack(state)) {
+    std::string path = process;
+    path += "/task/";
+    path += thread;
+    path += "/stat";
+    if (readTask(path, state, threadTicks) && stateHeldBack(state)) {
       out.heldBack = true;
       return 0;
     }
