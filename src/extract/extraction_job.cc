@@ -18,11 +18,18 @@ constexpr std::string_view kHelperFromBinary = FILEPROBE_HELPER_FROM_BIN;
 constexpr std::string_view kHelperName = "fileprobe-extract";
 
 // Bounds of one helper run. The parsing libraries get 2 GiB of address
-// space and two minutes of processor time; the wall clock allows a little
-// more so that the processor limit normally ends a spinning helper first.
+// space and two minutes of processor time, which bound a helper that
+// spins. Its wall clock is bounded by progress instead: a helper is always
+// either using processor time or held back by the system (waiting for a
+// processor or the disk), so one that does neither for half a minute
+// waits on itself and is hung. On a loaded machine an honest helper only
+// gets slower: 120 s of processor time at a twelfth of a processor (24
+// extractions at once on two cores) take 24 minutes, so the outer bound,
+// for a helper held back for ever, lies beyond that.
 constexpr std::uint64_t kHelperAddressSpaceBytes = 2ull << 30;
 constexpr std::uint64_t kHelperCpuSeconds = 120;
-constexpr std::chrono::milliseconds kHelperWallClock{150'000};
+constexpr std::chrono::milliseconds kHelperStallWindow{30'000};
+constexpr std::chrono::milliseconds kHelperOuterBound{30 * 60'000};
 // The helper cuts its text to maximumCharacters before answering; this only
 // stops a runaway answer from filling the job's memory.
 constexpr std::size_t kMaximumAnswerBytes = 32u << 20;
@@ -55,7 +62,8 @@ ExtractionAnswer helperAnswer(Road road, int fileDescriptor) {
   request.inputDescriptor = fileDescriptor;
   request.addressSpaceBytes = kHelperAddressSpaceBytes;
   request.cpuSeconds = kHelperCpuSeconds;
-  request.wallClock = kHelperWallClock;
+  request.stallWindow = kHelperStallWindow;
+  request.outerBound = kHelperOuterBound;
   request.maxAnswerBytes = kMaximumAnswerBytes;
   HelperOutcome outcome;
   if (runHelper(request, outcome) != 0 || !outcome.exitedWithZero) return cannotRead;

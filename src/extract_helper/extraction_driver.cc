@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "extract_helper/page_recognition.h"
 #include "platform/unicode.h"
 
 namespace fileprobe {
@@ -17,43 +18,96 @@ struct PdfRun {
   bool ocrFailed = false;
 };
 
+// What an examined page's text layer and media box call for.
+enum class PageUse {
+  textLayer,    // the text layer stands for the page
+  recognition,  // rendered and recognised
+  unusableBox,  // needs recognition but cannot be rendered
+};
+
+struct ExaminedPage {
+  int page = 0;
+  std::string trimmed;  // the text layer, cut and trimmed
+  PageUse use = PageUse::textLayer;
+  double scale = 0;  // pixels per unit of the media box, for recognition
+};
+
 bool usableSide(double side) { return std::isfinite(side) && side > 0; }
+
+// A page whose own text is this short is probably a scan.
+bool needsRecognition(std::string_view trimmed) {
+  return countCharacters(trimmed, kUsableTextCharacters) < kUsableTextCharacters;
+}
+
+// Nothing when the document cannot supply the page.
+std::optional<ExaminedPage> examinePage(const PdfAccess& pdf, int page) {
+  const std::optional<std::string> layer = pdf.pageText(page);
+  if (!layer) return std::nullopt;
+  // Cut before trimming, so that a page of padding cannot hide its length.
+  ExaminedPage examined{
+      page, std::string(trimWhitespaceAndNewlines(firstCharacters(*layer, kPageCharacterCut)))};
+  if (!needsRecognition(examined.trimmed)) return examined;
+  const PageBox box = pdf.mediaBox(page);
+  if (!usableSide(box.width) || !usableSide(box.height)) {
+    examined.use = PageUse::unusableBox;
+    return examined;
+  }
+  examined.use = PageUse::recognition;
+  examined.scale = std::min(kRenderedLongerSide / box.width, kRenderedLongerSide / box.height);
+  return examined;
+}
 
 void keepIfNotEmpty(PdfRun& run, std::string_view text) {
   if (!text.empty()) run.pageTexts.emplace_back(text);
 }
 
-void examinePage(const PdfAccess& pdf, int page, const RecognizeFunction& recognize, PdfRun& run) {
-  const std::optional<std::string> layer = pdf.pageText(page);
-  if (!layer) return;
-  // Cut before trimming, so that a page of padding cannot hide its length.
-  const std::string_view trimmed =
-      trimWhitespaceAndNewlines(firstCharacters(*layer, kPageCharacterCut));
-  if (countCharacters(trimmed, kUsableTextCharacters) >= kUsableTextCharacters) {
-    run.pageTexts.emplace_back(trimmed);
+// Adds one page's entry; `recognised` is what its recognition gave
+// (nothing: no bitmap, or recognition failed).
+void recordPage(PdfRun& run, const ExaminedPage& page,
+                const std::optional<std::string>& recognised) {
+  if (page.use == PageUse::textLayer) {
+    run.pageTexts.push_back(page.trimmed);
     return;
   }
-  const PageBox box = pdf.mediaBox(page);
-  if (!usableSide(box.width) || !usableSide(box.height)) {
-    keepIfNotEmpty(run, trimmed);
-    run.ocrFailed = true;
-    return;
-  }
-  const double scale = std::min(kRenderedLongerSide / box.width, kRenderedLongerSide / box.height);
-  const std::optional<Bitmap> bitmap = pdf.renderPage(page, scale);
-  // Extracted text is never thrown away: without a bitmap the page keeps
-  // its own text, as when recognition fails.
-  std::optional<std::string> recognised;
-  if (bitmap) recognised = recognize(*bitmap);
-  if (!recognised) {
-    keepIfNotEmpty(run, trimmed);
+  // Extracted text is never thrown away: without a usable box, a bitmap
+  // or a recognition, the page keeps its own text.
+  if (page.use == PageUse::unusableBox || !recognised) {
+    keepIfNotEmpty(run, page.trimmed);
     run.ocrFailed = true;
     return;
   }
   // A page where recognition found nothing and that had no text adds no
   // entry, so blank pages do not turn into line feeds.
-  keepIfNotEmpty(run, recognised->empty() ? trimmed : std::string_view(*recognised));
+  keepIfNotEmpty(run, recognised->empty() ? std::string_view(page.trimmed) : *recognised);
   run.ocrUsed = true;
+}
+
+// Text layers are all read first, so the pages to recognise are known
+// before the first one is rendered.
+PdfRun readPages(const PdfAccess& pdf, int pageCount, const RecognizerFactory& recognizers,
+                 int processors) {
+  std::vector<ExaminedPage> examined;
+  for (int page = 0; page < std::min(pageCount, kPagesExamined); ++page) {
+    if (std::optional<ExaminedPage> one = examinePage(pdf, page)) {
+      examined.push_back(*std::move(one));
+    }
+  }
+  std::vector<RecognitionRequest> requests;
+  std::vector<std::size_t> requestOf(examined.size(), 0);
+  for (std::size_t i = 0; i < examined.size(); ++i) {
+    if (examined[i].use != PageUse::recognition) continue;
+    requestOf[i] = requests.size();
+    requests.push_back({examined[i].page, examined[i].scale});
+  }
+  const int threads = recognitionThreads(static_cast<int>(requests.size()), processors);
+  const std::vector<std::optional<std::string>> recognised =
+      recognisePages(requests, pdf.renderPage, recognizers, threads);
+  PdfRun run;
+  for (std::size_t i = 0; i < examined.size(); ++i) {
+    const bool wasRecognised = examined[i].use == PageUse::recognition;
+    recordPage(run, examined[i], wasRecognised ? recognised[requestOf[i]] : std::nullopt);
+  }
+  return run;
 }
 
 std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
@@ -67,14 +121,15 @@ std::string joined(const std::vector<std::string>& parts, std::string_view separ
 
 }  // namespace
 
+int recognitionThreads(int pages, int processors) {
+  return std::max(1, std::min({pages, processors, kMostRecognitionThreads}));
+}
+
 ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
-                               const RecognizeFunction& recognize) {
+                               const RecognizerFactory& recognizers, int processors) {
   if (!pdf) return filenameAnswer(kWarningUnreadablePdf);
   const int pageCount = pdf->pageCount();
-  PdfRun run;
-  for (int page = 0; page < std::min(pageCount, kPagesExamined); ++page) {
-    examinePage(*pdf, page, recognize, run);
-  }
+  const PdfRun run = readPages(*pdf, pageCount, recognizers, processors);
   std::vector<std::string> warnings;
   if (pageCount > kPagesExamined) warnings.emplace_back(kWarningFirstThreePages);
   if (run.ocrFailed) warnings.emplace_back(kWarningSomePagesFailed);
@@ -86,6 +141,13 @@ ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
   if (answer.text.empty()) answer.method = std::string(kMethodFilename);
   if (!warnings.empty()) answer.warning = joined(warnings, kWarningSeparator);
   return answer;
+}
+
+ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
+                               const RecognizeFunction& recognize) {
+  const int oneProcessor = 1;
+  return pdfRoadAnswer(
+      pdf, [&recognize] { return recognize; }, oneProcessor);
 }
 
 ExtractionAnswer imageRoadAnswer(const std::optional<Bitmap>& image,

@@ -28,6 +28,10 @@ struct Bitmap {
 // could not be performed.
 using RecognizeFunction = std::function<std::optional<std::string>(const Bitmap&)>;
 
+// Makes a recognizer for one thread: each call gives an independent one,
+// which only the thread it is handed to uses.
+using RecognizerFactory = std::function<RecognizeFunction()>;
+
 struct PageBox {
   double width = 0;
   double height = 0;
@@ -50,8 +54,24 @@ inline constexpr int kPagesExamined = 3;
 inline constexpr std::int64_t kPageCharacterCut = 25000;
 inline constexpr std::int64_t kUsableTextCharacters = 40;
 inline constexpr double kRenderedLongerSide = 1800;
+// One thread per examined page at most: a thread more would find no page.
+inline constexpr int kMostRecognitionThreads = kPagesExamined;
 
-// `pdf` is nothing when the document cannot be opened or is locked.
+// How many threads recognise `pages` pages on `processors` processors: one
+// per page and per processor, so that a thread never waits for a processor
+// another of ours holds; at least the calling thread.
+int recognitionThreads(int pages, int processors);
+
+// `pdf` is nothing when the document cannot be opened or is locked. The
+// pages that need recognition are read side by side by
+// recognitionThreads(pages, processors) threads, each with its own
+// recognizer from `recognizers`; the answer is the same as reading them one
+// after the other.
+ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
+                               const RecognizerFactory& recognizers, int processors);
+
+// The same reading, one page after the other on the calling thread with
+// the one recognizer `recognize`.
 ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
                                const RecognizeFunction& recognize);
 

@@ -24,9 +24,12 @@
 #include "platform/confinement.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
+#include "platform/processors.h"
 #include "platform/unicode.h"
 
 #ifdef FILEPROBE_CONFINEMENT_PROBE
+#include <thread>
+
 #include "platform/confinement_probe.h"
 #endif
 
@@ -86,8 +89,16 @@ std::vector<std::string> readableTrees() {
 
 enum class Confinement { kOn, kOff };
 
+// The processors the PDF road may recognise pages on; the probe build can
+// name its own count, to compare the readings.
+struct Processors {
+  std::optional<int> given;
+  int count() const { return given ? *given : availableProcessors(); }
+};
+
 // Nothing when the helper could not confine itself: it must not parse then.
-std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement confinement) {
+std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement confinement,
+                                          Processors processors) {
   auto bytes = boundedInput(maximumFileBytes);
   if (!bytes) return filenameAnswer(kWarningUnreadableOrTooLarge);
   // The road's library is loaded before confinement, as loading is not
@@ -99,27 +110,41 @@ std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement con
     return std::nullopt;
   }
   if (road == "pdf") {
+    // Threads start here, after confinement, which binds them as well.
     return pdfRoadAnswer(openPdf(std::make_shared<const std::string>(*std::move(bytes))),
-                         tesseractRecognizer());
+                         tesseractRecognizer, processors.count());
   }
   return imageRoadAnswer(loadImage(*bytes), tesseractRecognizer());
 }
 
 #ifdef FILEPROBE_CONFINEMENT_PROBE
 constexpr std::string_view kUnconfinedSuffix = "-unconfined";
+// pdf-sequential reads the pages needing recognition one after the other,
+// pdf-three-engines on three threads whatever the processors.
+constexpr std::string_view kSequentialPdf = "pdf-sequential";
+constexpr std::string_view kThreeEnginePdf = "pdf-three-engines";
+constexpr int kThreeEngines = 3;
 constexpr int kProbeTargetArguments = 4;
 
-// probe attempts[-unconfined] FOLDER EXISTING OUTSIDE SOCKET: confines as
-// the extraction roads do (or not), attempts every forbidden operation and
-// prints what happened as one JSON object.
-int probeAttempts(Confinement confinement, char** targets) {
+// probe attempts[-threaded][-unconfined] FOLDER EXISTING OUTSIDE SOCKET:
+// confines as the extraction roads do (or not), attempts every forbidden
+// operation (with -threaded, from a thread started after confinement, as
+// the threads that recognise PDF pages are) and prints what happened as
+// one JSON object.
+int probeAttempts(Confinement confinement, bool threaded, char** targets) {
   ConfinementOutcome confined;
   if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0) {
     return EXIT_FAILURE;
   }
-  const std::string report =
-      probeReport(confined.landlockAbi,
-                  attemptForbiddenOperations({targets[0], targets[1], targets[2], targets[3]}));
+  const ProbeTargets probed{targets[0], targets[1], targets[2], targets[3]};
+  std::vector<std::pair<std::string, int>> attempts;
+  if (threaded) {
+    std::thread attempting([&] { attempts = attemptForbiddenOperations(probed); });
+    attempting.join();
+  } else {
+    attempts = attemptForbiddenOperations(probed);
+  }
+  const std::string report = probeReport(confined.landlockAbi, attempts);
   if (writeAll(kAnswerDescriptor, report + "\n") != 0) return EXIT_FAILURE;
   std::_Exit(0);
 }
@@ -130,18 +155,23 @@ int helperMain(int argc, char** argv) {
   if (argc < 2) return kUsageStatus;
   std::string_view road = argv[1];
   Confinement confinement = Confinement::kOn;
+  Processors processors;
 #ifdef FILEPROBE_CONFINEMENT_PROBE
   if (road.ends_with(kUnconfinedSuffix)) {
     road.remove_suffix(kUnconfinedSuffix.size());
     confinement = Confinement::kOff;
   }
-  if (road == "attempts" && argc == 2 + kProbeTargetArguments) {
-    return probeAttempts(confinement, argv + 2);
+  if ((road == "attempts" || road == "attempts-threaded") && argc == 2 + kProbeTargetArguments) {
+    return probeAttempts(confinement, road == "attempts-threaded", argv + 2);
+  }
+  if (road == kSequentialPdf || road == kThreeEnginePdf) {
+    processors.given = road == kSequentialPdf ? 1 : kThreeEngines;
+    road = "pdf";
   }
 #endif
   if (argc != 2) return kUsageStatus;
   if (road != "pdf" && road != "image") return kUsageStatus;
-  std::optional<ExtractionAnswer> confinedAnswer = answerFor(road, confinement);
+  std::optional<ExtractionAnswer> confinedAnswer = answerFor(road, confinement, processors);
   if (!confinedAnswer) return EXIT_FAILURE;
   ExtractionAnswer answer = *std::move(confinedAnswer);
   // The job cuts the text again; cutting here keeps the answer small.

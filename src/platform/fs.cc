@@ -1,9 +1,11 @@
 #include "platform/fs.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>  // renameat2, RENAME_NOREPLACE
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 
 #include "platform/retry.h"
@@ -15,6 +17,9 @@ constexpr int kDirectoryNoFollowFlags = O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_
 constexpr int kReadFollowingFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 constexpr int kLocationFollowingFlags = O_PATH | O_CLOEXEC;
 constexpr int kNullWriteFlags = O_WRONLY | O_CLOEXEC;
+// Room for many entries per call; a directory larger than this is read in
+// several calls.
+constexpr std::size_t kDirectoryChunkBytes = 8192;
 
 int openAtInto(int directory, const char* name, int flags, UniqueFd& out) {
   int fd;
@@ -53,6 +58,25 @@ int clearNonBlocking(int descriptor) {
   if (flags < 0) return errno;
   if (::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
   return 0;
+}
+
+int directoryNames(int directory, std::vector<std::string>& names) {
+  names.clear();
+  alignas(dirent64) std::array<std::byte, kDirectoryChunkBytes> chunk;
+  for (;;) {
+    ssize_t n;
+    do {
+      n = ::getdents64(directory, chunk.data(), chunk.size());
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return errno;
+    if (n == 0) return 0;
+    for (ssize_t at = 0; at < n;) {
+      const auto* entry = reinterpret_cast<const dirent64*>(chunk.data() + at);
+      const std::string_view name = entry->d_name;
+      if (name != "." && name != "..") names.emplace_back(name);
+      at += entry->d_reclen;
+    }
+  }
 }
 
 int readSome(int descriptor, std::span<std::byte> buffer, std::size_t& got) {

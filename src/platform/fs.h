@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/unique_fd.h"
 
@@ -29,6 +30,9 @@ int openNullForWriting(UniqueFd& out);
 int clearNonBlocking(int descriptor);
 
 // Reads at most buffer.size() bytes; `got` is 0 at end of input.
+// The names in the open directory `directory`, "." and ".." left out.
+int directoryNames(int directory, std::vector<std::string>& names);
+
 int readSome(int descriptor, std::span<std::byte> buffer, std::size_t& got);
 // Writes all of `bytes`.
 int writeAll(int descriptor, std::string_view bytes);

@@ -9,11 +9,13 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
 
 #include "platform/fs.h"
+#include "platform/process_activity.h"
 #include "platform/unique_fd.h"
 
 namespace fileprobe {
@@ -73,24 +75,90 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
   ::_exit(127);
 }
 
-int remainingMilliseconds(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+// The watch over one running helper.
+struct Watch {
+  pid_t child = -1;
+  std::chrono::milliseconds stallWindow{0};
+  std::chrono::milliseconds outerBound{0};
+  std::chrono::milliseconds interval{0};
+  Clock::time_point started;
+  Clock::time_point lastProgress;
+  Clock::time_point nextLook;
+  ProcessActivity last;
+};
+
+// Often enough that the helper is stopped within a quarter of the stall
+// window after it stalled, and at most once a second, which costs the job
+// a few reads of /proc per second of the helper's run.
+constexpr std::chrono::milliseconds kLongestLookInterval{1000};
+constexpr int kLooksPerStallWindow = 4;
+constexpr std::chrono::milliseconds kShortestLookInterval{10};
+
+Watch watchOver(pid_t child, const HelperRequest& request, Clock::time_point started) {
+  Watch watch;
+  watch.child = child;
+  watch.stallWindow = request.stallWindow;
+  watch.outerBound = request.outerBound;
+  watch.interval = std::clamp(request.stallWindow / kLooksPerStallWindow, kShortestLookInterval,
+                              kLongestLookInterval);
+  watch.started = started;
+  watch.lastProgress = started;
+  watch.nextLook = started + watch.interval;
+  return watch;
+}
+
+enum class Verdict { kRunning, kStalled, kOverdue };
+
+Verdict look(Watch& watch, Clock::time_point now) {
+  if (now - watch.started >= watch.outerBound) return Verdict::kOverdue;
+  ProcessActivity activity;
+  if (readProcessActivity(watch.child, activity) != 0) {
+    // Ending, or no /proc to look at: only the outer bound applies then.
+    watch.lastProgress = now;
+  } else {
+    if (madeProgress(watch.last, activity)) watch.lastProgress = now;
+    watch.last = activity;
+  }
+  return now - watch.lastProgress >= watch.stallWindow ? Verdict::kStalled : Verdict::kRunning;
+}
+
+// False once the helper is to be killed, with the reason in `outcome`.
+bool keepWaiting(Watch& watch, HelperOutcome& outcome) {
+  const auto now = Clock::now();
+  if (now < watch.nextLook) return true;
+  watch.nextLook = now + watch.interval;
+  const Verdict verdict = look(watch, now);
+  if (verdict == Verdict::kRunning) return true;
+  outcome.timedOut = true;
+  outcome.stalled = verdict == Verdict::kStalled;
+  return false;
+}
+
+int millisecondsToNextLook(const Watch& watch) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(watch.nextLook - Clock::now());
   return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 
-// Reads the child's output until end of input, the bound or the deadline.
-void collectAnswer(int outputFd, const HelperRequest& request, Clock::time_point deadline,
+// Waits until `descriptor` is readable (true; also when poll itself
+// fails, so that the caller's read tells) or the helper is to be killed.
+bool awaitReadable(int descriptor, Watch& watch, HelperOutcome& outcome) {
+  for (;;) {
+    if (!keepWaiting(watch, outcome)) return false;
+    pollfd waiting{descriptor, POLLIN, 0};
+    const int ready = ::poll(&waiting, 1, millisecondsToNextLook(watch));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready != 0) return true;
+  }
+}
+
+// Reads the child's output until end of input, the bound or the watch
+// gives up on it.
+void collectAnswer(int outputFd, const HelperRequest& request, Watch& watch,
                    HelperOutcome& outcome) {
   std::array<std::byte, kReadChunkBytes> chunk;
   for (;;) {
-    pollfd waiting{outputFd, POLLIN, 0};
-    const int ready = ::poll(&waiting, 1, remainingMilliseconds(deadline));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) {
-      outcome.timedOut = true;
-      return;
-    }
-    if (ready < 0) return;
+    if (!awaitReadable(outputFd, watch, outcome)) return;
     std::size_t got = 0;
     if (readSome(outputFd, chunk, got) != 0 || got == 0) return;
     if (outcome.answer.size() + got > request.maxAnswerBytes) {
@@ -101,24 +169,22 @@ void collectAnswer(int outputFd, const HelperRequest& request, Clock::time_point
   }
 }
 
-// Waits for the child until the deadline, then kills it and waits again.
-int reap(pid_t child, Clock::time_point deadline, bool killNow) {
+// Waits for the child's end under the same watch, then kills it and
+// waits again.
+int reap(Watch& watch, bool killNow, HelperOutcome& outcome) {
+  const pid_t child = watch.child;
   int status = 0;
   if (!killNow) {
     // A process descriptor becomes readable when the child ends, so the
     // usual case (the child exits right after closing its output) costs
     // no polling delay.
     const UniqueFd process(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)));
-    if (process.valid()) {
-      pollfd ending{process.get(), POLLIN, 0};
-      while (::poll(&ending, 1, remainingMilliseconds(deadline)) < 0 && errno == EINTR) {
-      }
-    }
+    if (process.valid()) awaitReadable(process.get(), watch, outcome);
     for (;;) {
       const pid_t done = ::waitpid(child, &status, WNOHANG);
       if (done == child) return status;
       if (done < 0 && errno != EINTR) return -1;
-      if (Clock::now() >= deadline) break;
+      if (outcome.timedOut || !keepWaiting(watch, outcome)) break;
       const timespec pause{0, kReapPollNanoseconds};
       ::nanosleep(&pause, nullptr);
     }
@@ -148,15 +214,16 @@ int runHelper(const HelperRequest& request, HelperOutcome& outcome) {
   UniqueFd readEnd(pipeFds[0]);
   UniqueFd writeEnd(pipeFds[1]);
 
-  const auto deadline = Clock::now() + request.wallClock;
+  const auto started = Clock::now();
   const pid_t child = ::fork();
   if (child < 0) return errno;
   if (child == 0) becomeHelper(request, writeEnd.get(), nullFd, argv.data(), envp.data());
   writeEnd.reset();
 
-  collectAnswer(readEnd.get(), request, deadline, outcome);
+  Watch watch = watchOver(child, request, started);
+  collectAnswer(readEnd.get(), request, watch, outcome);
   readEnd.reset();
-  const int status = reap(child, deadline, outcome.timedOut || outcome.answerTooLong);
+  const int status = reap(watch, outcome.timedOut || outcome.answerTooLong, outcome);
   if (status < 0) return 0;
   if (!outcome.timedOut && !outcome.answerTooLong && WIFEXITED(status) &&
       WEXITSTATUS(status) == 0) {

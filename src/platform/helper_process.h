@@ -17,13 +17,19 @@ struct HelperRequest {
   int inputDescriptor = -1;              // becomes the child's standard input
   std::uint64_t addressSpaceBytes = 0;   // RLIMIT_AS (not applied under AddressSanitizer)
   std::uint64_t cpuSeconds = 0;          // RLIMIT_CPU
-  std::chrono::milliseconds wallClock{0};
+  // No fixed wall clock, which cannot tell a hung helper from one waiting
+  // for a processor on a loaded machine: the helper is killed when for
+  // `stallWindow` it neither used processor time nor was held back by the
+  // system (see process_activity.h), and in any case after `outerBound`.
+  std::chrono::milliseconds stallWindow{0};
+  std::chrono::milliseconds outerBound{0};
   std::size_t maxAnswerBytes = 0;
 };
 
 struct HelperOutcome {
   bool exitedWithZero = false;  // ended by exit(0), not by a signal or another status
-  bool timedOut = false;        // killed when the wall-clock bound passed
+  bool timedOut = false;        // killed as stalled or past the outer bound
+  bool stalled = false;         // of which: killed as stalled
   bool answerTooLong = false;   // wrote more than maxAnswerBytes (then killed)
   std::string answer;           // what it wrote on standard output
 };
