@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "extract_helper/junk_characters.h"
+#include "extract_helper/text_layer_judgement.h"
 #include "platform/unicode.h"
 
 namespace fileprobe {
@@ -23,12 +25,23 @@ void keepIfNotEmpty(PdfRun& run, std::string_view text) {
   if (!text.empty()) run.pageTexts.emplace_back(text);
 }
 
+// Recognition reads junk too (a symbol taken for a private-use glyph).
+std::optional<std::string> recognisedText(const Bitmap& bitmap,
+                                          const RecognizeFunction& recognize) {
+  std::optional<std::string> recognised = recognize(bitmap);
+  if (recognised) *recognised = withoutJunk(*recognised);
+  return recognised;
+}
+
 void examinePage(const PdfAccess& pdf, int page, const RecognizeFunction& recognize, PdfRun& run) {
   const std::optional<std::string> layer = pdf.pageText(page);
   if (!layer) return;
   // Cut before trimming, so that a page of padding cannot hide its length.
-  const std::string_view trimmed =
-      trimWhitespaceAndNewlines(firstCharacters(*layer, kPageCharacterCut));
+  // A layer that is not text gives "", as a page without one does.
+  const std::string text = pageLayerText(firstCharacters(*layer, kPageCharacterCut), [&] {
+    return pdf.fontsLackUnicode && pdf.fontsLackUnicode(page);
+  });
+  const std::string_view trimmed = text;
   if (countCharacters(trimmed, kUsableTextCharacters) >= kUsableTextCharacters) {
     run.pageTexts.emplace_back(trimmed);
     return;
@@ -41,10 +54,10 @@ void examinePage(const PdfAccess& pdf, int page, const RecognizeFunction& recogn
   }
   const double scale = std::min(kRenderedLongerSide / box.width, kRenderedLongerSide / box.height);
   const std::optional<Bitmap> bitmap = pdf.renderPage(page, scale);
-  // Extracted text is never thrown away: without a bitmap the page keeps
-  // its own text, as when recognition fails.
+  // A page's real text is never thrown away: without a bitmap the page
+  // keeps it, as when recognition fails.
   std::optional<std::string> recognised;
-  if (bitmap) recognised = recognize(*bitmap);
+  if (bitmap) recognised = recognisedText(*bitmap, recognize);
   if (!recognised) {
     keepIfNotEmpty(run, trimmed);
     run.ocrFailed = true;
@@ -91,7 +104,7 @@ ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
 ExtractionAnswer imageRoadAnswer(const std::optional<Bitmap>& image,
                                  const RecognizeFunction& recognize) {
   if (!image) return filenameAnswer(kWarningUnreadableImage);
-  std::optional<std::string> recognised = recognize(*image);
+  std::optional<std::string> recognised = recognisedText(*image, recognize);
   if (!recognised) return filenameAnswer(kWarningImageNotRecognised);
   return {*std::move(recognised), std::string(kMethodOcr), std::string(kWarningImageRecognised)};
 }

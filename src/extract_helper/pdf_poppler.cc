@@ -3,6 +3,7 @@
 // rendering goes through poppler's own document and Splash classes, because
 // the C++ interface's page_renderer always draws the crop box and clips to
 // it, so whatever lies outside the crop box would never reach recognition.
+#include <FontInfo.h>
 #include <PDFDoc.h>
 #include <SplashOutputDev.h>
 #include <Stream.h>
@@ -100,6 +101,30 @@ std::optional<Bitmap> renderMediaBox(OpenDocument& open, int index, double pixel
   return grayBitmap(*rendered, pixelsPerInch);
 }
 
+// Encodings under which a font without a ToUnicode map still gives
+// characters: none of these is a standard encoding or a glyph-name table.
+bool encodingIsGlyphCodes(const FontInfo& font) {
+  const std::string& encoding = font.getEncoding();
+  return font.getType() == FontInfo::Type3 || encoding == "Custom" ||
+         encoding.starts_with("Identity");
+}
+
+// Whether some font of the page, as pdffonts lists them, has no ToUnicode
+// map and codes that are no standard encoding: its characters are then
+// glyph codes.
+bool fontsLackUnicode(OpenDocument& open, int index) {
+  PDFDoc* document = renderableDocument(open);
+  if (!document || index < 0 || index >= document->getNumPages()) return false;
+  FontInfoScanner scanner(document, index);
+  const std::vector<FontInfo*> fonts = scanner.scan(1);
+  bool lacking = false;
+  for (FontInfo* font : fonts) {
+    if (!font->getToUnicode() && encodingIsGlyphCodes(*font)) lacking = true;
+    delete font;  // the scanner hands its font records over
+  }
+  return lacking;
+}
+
 std::optional<PdfAccess> openWithPoppler(std::shared_ptr<const std::string> bytes) {
   poppler::set_debug_error_function(dropPopplerMessage, nullptr);
   if (bytes->size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
@@ -127,6 +152,7 @@ std::optional<PdfAccess> openWithPoppler(std::shared_ptr<const std::string> byte
     if (!std::isfinite(pixelsPerInch) || pixelsPerInch <= 0) return std::nullopt;
     return renderMediaBox(*open, index, pixelsPerInch);
   };
+  access.fontsLackUnicode = [open](int index) { return fontsLackUnicode(*open, index); };
   return access;
 }
 

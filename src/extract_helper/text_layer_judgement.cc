@@ -1,0 +1,225 @@
+#include "extract_helper/text_layer_judgement.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "extract_helper/junk_characters.h"
+#include "extract_helper/letter_script.h"
+#include "platform/unicode.h"
+
+namespace fileprobe {
+namespace {
+
+// A share is judged only over at least this many code points: a short
+// layer is recognised anyway, and a few odd characters prove nothing.
+constexpr std::int64_t kLeastEvidence = 8;
+// Real layers hold no control codes; a twentieth of them means raw glyph
+// codes (the dev set's junk layers hold 6 to 89 %).
+constexpr double kControlShare = 0.05;
+// Latin-1 signs and accented letters: a few percent of French or German,
+// about all of a legacy 8-bit Indic or multi-byte text read as Latin-1.
+constexpr double kLatin1Share = 0.3;
+// U+XX00 with XX an ASCII byte: 1 in 256 of real ideographs, every
+// character of ASCII whose Unicode map has its bytes swapped.
+constexpr double kByteSwappedShare = 0.3;
+// Words whose letters mix unrelated scripts: under 1 % of real pages, a
+// quarter or more of a CID font read without its map.
+constexpr std::int64_t kLeastWords = 10;
+constexpr double kMixedWordShare = 0.15;
+// Many scripts on a page are junk when some of them also share words.
+constexpr int kManyScripts = 4;
+constexpr double kMixedWordShareWithManyScripts = 0.05;
+// A script holds a real share of the letters with this many and this share.
+constexpr std::int64_t kLeastScriptLetters = 3;
+constexpr double kScriptShare = 0.03;
+// Letters moved along the alphabet: judged over enough letters for the
+// frequencies to show, by how much better the moved alignment fits.
+constexpr std::int64_t kLeastShiftLetters = 60;
+constexpr double kShiftMargin = 0.15;
+constexpr double kShiftMarginWithFonts = 0.08;
+// Text where letters are this rare is signs and digits; with a font that
+// has no Unicode map those are glyph codes too.
+constexpr double kFewLettersShare = 0.25;
+constexpr std::int64_t kLeastFewLettersEvidence = 40;
+
+constexpr char32_t kLatin1SymbolFirst = 0xA1;
+constexpr char32_t kLatin1Last = 0xFF;
+constexpr char32_t kByteSwapFirst = 0x2000;
+constexpr char32_t kLowByte = 0xFF;
+constexpr unsigned kHighByteShift = 8;
+constexpr char32_t kAsciiPrintableFirst = 0x20;
+constexpr char32_t kAsciiPrintableLast = 0x7E;
+
+bool isByteSwappedAscii(char32_t codePoint) {
+  if (codePoint < kByteSwapFirst || (codePoint & kLowByte) != 0) return false;
+  const char32_t high = codePoint >> kHighByteShift;
+  return high >= kAsciiPrintableFirst && high <= kAsciiPrintableLast;
+}
+
+double share(std::int64_t part, std::int64_t whole) {
+  return whole == 0 ? 0 : static_cast<double>(part) / static_cast<double>(whole);
+}
+
+// Scripts that real words mix: Latin with Korean, Japanese or Chinese.
+bool scriptsMix(LetterScript a, LetterScript b) {
+  const auto pair = std::minmax(a, b);
+  return pair == std::minmax(LetterScript::kLatin, LetterScript::kEastAsian);
+}
+
+// The letters of one word so far.
+struct WordState {
+  std::int64_t letters = 0;
+  LetterScript first = LetterScript::kNone;
+  bool mixed = false;
+};
+
+class FigureCounter {
+ public:
+  void add(char32_t codePoint) {
+    if (isWhitespaceOrNewline(codePoint)) {
+      endWord();
+      return;
+    }
+    ++figures_.visible;
+    if (isJunkCodePoint(codePoint)) {
+      if (isControlCode(codePoint)) ++figures_.controls;
+      return;
+    }
+    ++figures_.kept;
+    if (codePoint >= kLatin1SymbolFirst && codePoint <= kLatin1Last) ++figures_.latin1Symbols;
+    if (isByteSwappedAscii(codePoint)) ++figures_.byteSwapped;
+    addLetter(codePoint);
+  }
+
+  LayerFigures finish() {
+    endWord();
+    figures_.scripts = significantScripts();
+    return figures_;
+  }
+
+ private:
+  void addLetter(char32_t codePoint) {
+    const LetterScript script = letterScript(codePoint);
+    if (script == LetterScript::kNone) return;
+    ++figures_.letters;
+    countScript(script);
+    if (script == LetterScript::kLatin) countLatin(codePoint);
+    ++word_.letters;
+    if (word_.first == LetterScript::kNone) {
+      word_.first = script;
+    } else if (script != word_.first && !scriptsMix(script, word_.first)) {
+      word_.mixed = true;
+    }
+  }
+
+  void countLatin(char32_t codePoint) {
+    const char32_t base = foldedBaseLetter(codePoint);
+    if (base >= U'a' && base <= U'z') ++figures_.latinLetters[base - U'a'];
+  }
+
+  void countScript(LetterScript script) {
+    for (auto& [known, count] : scriptLetters_) {
+      if (known == script) {
+        ++count;
+        return;
+      }
+    }
+    scriptLetters_.emplace_back(script, 1);
+  }
+
+  void endWord() {
+    if (word_.letters >= 2) {
+      ++figures_.words;
+      if (word_.mixed) ++figures_.mixedWords;
+    }
+    word_ = {};
+  }
+
+  int significantScripts() const {
+    int significant = 0;
+    for (const auto& [script, count] : scriptLetters_) {
+      if (count >= kLeastScriptLetters && share(count, figures_.letters) >= kScriptShare) {
+        ++significant;
+      }
+    }
+    return significant;
+  }
+
+  LayerFigures figures_;
+  WordState word_;
+  std::vector<std::pair<LetterScript, std::int64_t>> scriptLetters_;
+};
+
+bool rawGlyphCodes(const LayerFigures& f) {
+  return f.visible >= kLeastEvidence && share(f.controls, f.visible) >= kControlShare;
+}
+
+bool latin1Mojibake(const LayerFigures& f) {
+  return f.kept >= kLeastEvidence && share(f.latin1Symbols, f.kept) >= kLatin1Share;
+}
+
+bool byteSwappedMap(const LayerFigures& f) {
+  return f.kept >= kLeastEvidence && share(f.byteSwapped, f.kept) >= kByteSwappedShare;
+}
+
+bool scatteredScripts(const LayerFigures& f) {
+  if (f.words < kLeastWords) return false;
+  const double mixed = share(f.mixedWords, f.words);
+  return mixed >= kMixedWordShare ||
+         (f.scripts >= kManyScripts && mixed >= kMixedWordShareWithManyScripts);
+}
+
+// How much better the letters fit moved along the alphabet than in place;
+// 0 when they fit best in place or are too few to tell.
+double shiftMargin(const LayerFigures& f) {
+  std::int64_t latin = 0;
+  for (const std::int64_t count : f.latinLetters) latin += count;
+  if (latin < kLeastShiftLetters) return 0;
+  const ShiftFit fit = shiftFit(f.latinLetters);
+  if (fit.bestShift == 0) return 0;
+  return fit.bestSimilarity - fit.unshiftedSimilarity;
+}
+
+bool fewLetters(const LayerFigures& f) {
+  return f.kept >= kLeastFewLettersEvidence && share(f.letters, f.kept) < kFewLettersShare;
+}
+
+}  // namespace
+
+LayerFigures layerFigures(std::string_view layer) {
+  FigureCounter counter;
+  for (std::size_t offset = 0; offset < layer.size();) {
+    const Scalar scalar = scalarAt(layer, offset);
+    counter.add(scalar.codePoint);
+    offset += scalar.length;
+  }
+  return counter.finish();
+}
+
+LayerVerdict layerVerdict(const LayerFigures& figures) {
+  if (rawGlyphCodes(figures) || latin1Mojibake(figures) || byteSwappedMap(figures) ||
+      scatteredScripts(figures)) {
+    return LayerVerdict::kNotText;
+  }
+  const double margin = shiftMargin(figures);
+  if (margin >= kShiftMargin) return LayerVerdict::kNotText;
+  if (margin >= kShiftMarginWithFonts || fewLetters(figures)) {
+    return LayerVerdict::kTextUnlessFontsLackUnicode;
+  }
+  return LayerVerdict::kText;
+}
+
+std::string pageLayerText(std::string_view layer, const std::function<bool()>& fontsLackUnicode) {
+  switch (layerVerdict(layerFigures(layer))) {
+    case LayerVerdict::kNotText: return "";
+    case LayerVerdict::kTextUnlessFontsLackUnicode:
+      if (fontsLackUnicode()) return "";
+      break;
+    case LayerVerdict::kText: break;
+  }
+  return std::string(trimWhitespaceAndNewlines(withoutJunk(layer)));
+}
+
+}  // namespace fileprobe
