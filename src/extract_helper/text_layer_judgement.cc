@@ -21,14 +21,15 @@ constexpr double kControlShare = 0.05;
 // Latin-1 signs and accented letters: a few percent of French or German,
 // about all of a legacy 8-bit Indic or multi-byte text read as Latin-1.
 constexpr double kLatin1Share = 0.3;
-// U+XX00 with XX an ASCII byte: 1 in 256 of real ideographs, every
-// character of ASCII whose Unicode map has its bytes swapped.
-constexpr double kByteSwappedShare = 0.3;
+// U+XX00 with XX an ASCII byte: a few percent of real Chinese (一, 最),
+// every character of ASCII whose Unicode map has its bytes swapped.
+constexpr double kByteSwappedShare = 0.5;
 // Words whose letters mix unrelated scripts: under 1 % of real pages, a
 // quarter or more of a CID font read without its map.
 constexpr std::int64_t kLeastWords = 10;
 constexpr double kMixedWordShare = 0.15;
-// Many scripts on a page are junk when some of them also share words.
+// Many scripts on a page are junk when some of them also share words, and
+// leave doubt otherwise (a list of languages).
 constexpr int kManyScripts = 4;
 constexpr double kMixedWordShareWithManyScripts = 0.05;
 // A script holds a real share of the letters with this many and this share.
@@ -43,6 +44,13 @@ constexpr double kShiftMarginWithFonts = 0.08;
 // has no Unicode map those are glyph codes too.
 constexpr double kFewLettersShare = 0.25;
 constexpr std::int64_t kLeastFewLettersEvidence = 40;
+// Latin letters beyond Latin-1 (ā, ő, ơ, ɘ): at most about a sixth of
+// those of Polish, Czech or Vietnamese; most of what glyph numbers read as
+// characters between U+0100 and U+02FF give.
+constexpr double kRareLatinShare = 0.35;
+constexpr std::int64_t kLeastRareLatinEvidence = 20;
+constexpr char32_t kRareLatinFirst = 0x100;
+constexpr char32_t kRareLatinLast = 0x2FF;
 
 constexpr char32_t kLatin1SymbolFirst = 0xA1;
 constexpr char32_t kLatin1Last = 0xFF;
@@ -106,6 +114,7 @@ class FigureCounter {
     ++figures_.letters;
     countScript(script);
     if (script == LetterScript::kLatin) countLatin(codePoint);
+    if (codePoint >= kRareLatinFirst && codePoint <= kRareLatinLast) ++figures_.rareLatin;
     ++word_.letters;
     if (word_.first == LetterScript::kNone) {
       word_.first = script;
@@ -186,6 +195,10 @@ bool fewLetters(const LayerFigures& f) {
   return f.kept >= kLeastFewLettersEvidence && share(f.letters, f.kept) < kFewLettersShare;
 }
 
+bool rareLatinLetters(const LayerFigures& f) {
+  return f.letters >= kLeastRareLatinEvidence && share(f.rareLatin, f.letters) >= kRareLatinShare;
+}
+
 }  // namespace
 
 LayerFigures layerFigures(std::string_view layer) {
@@ -205,7 +218,11 @@ LayerVerdict layerVerdict(const LayerFigures& figures) {
   }
   const double margin = shiftMargin(figures);
   if (margin >= kShiftMargin) return LayerVerdict::kNotText;
-  if (margin >= kShiftMarginWithFonts || fewLetters(figures)) {
+  // Each of these happens in real text too (a table of figures, a list of
+  // languages, a transcription); only with a font that has no Unicode map
+  // are they junk.
+  if (margin >= kShiftMarginWithFonts || fewLetters(figures) || rareLatinLetters(figures) ||
+      figures.scripts >= kManyScripts) {
     return LayerVerdict::kTextUnlessFontsLackUnicode;
   }
   return LayerVerdict::kText;

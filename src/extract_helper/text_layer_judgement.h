@@ -22,6 +22,7 @@ struct LayerFigures {
   std::int64_t controls = 0;  // C0 and C1 control codes
   std::int64_t kept = 0;      // visible and not junk
   std::int64_t letters = 0;
+  std::int64_t rareLatin = 0;      // Latin extended-A and -B and phonetic letters
   std::int64_t latin1Symbols = 0;  // U+00A1-00FF: signs and accented letters
   std::int64_t byteSwapped = 0;    // U+2000 and above whose low byte is 0 and high byte ASCII
   std::int64_t words = 0;          // runs of non-white space with two letters or more

@@ -59,6 +59,10 @@ TEST(TextLayerJudgementTest, JudgesLayersByWhatTheirCharactersAre) {
       {"letters of unrelated scripts in words", repeated("Яδא ŹΨש ϣЇק ʮ׆ɹ ΰϸЇ Ĭĭא ", 3),
        LayerVerdict::kNotText},
       {"letters moved along the alphabet", shifted(kEnglish, 3), LayerVerdict::kNotText},
+      {"a list of languages", "English, Русский, Ελληνικά, עברית, 한국어, हिन्दी, ไทย",
+       LayerVerdict::kTextUnlessFontsLackUnicode},
+      {"Latin letters beyond Latin-1", repeated("ōŎq ɘĖ ŹUN ǠƯ ĬĭƏ ", 3),
+       LayerVerdict::kTextUnlessFontsLackUnicode},
       {"signs and digits", repeated("!\"# $%& '() *+, -./ 0123 ", 4),
        LayerVerdict::kTextUnlessFontsLackUnicode},
   };
