@@ -50,9 +50,11 @@ stress: build
 bench: build
 	bench/run.sh $(BUILD_DIR)
 
-# Extraction quality on real documents, against pdftotext and the tesseract CLI.
+# Extraction quality on real documents, against pdftotext and the tesseract CLI,
+# and the text layers that are junk.
 eval: build
 	bench/text_layer_eval.py --binary $(BUILD_DIR)/bin/fileprobe
+	bench/garbled_eval.py --binary $(BUILD_DIR)/bin/fileprobe
 	bench/ocr_corpus_eval.py --build $(BUILD_DIR)
 
 clean:
