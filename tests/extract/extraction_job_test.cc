@@ -144,6 +144,9 @@ TEST(ExtractionJobTest, TextLayersOfJunkAreNotText) {
   const std::string recognised = glyphCodes["text"];
   EXPECT_NE(recognised.find("Korean"), std::string::npos) << recognised;
   EXPECT_EQ(recognised.find("7KH"), std::string::npos) << recognised;
+  // Signs and digits are junk only when the font has no Unicode map.
+  EXPECT_EQ(extract(fixture("glyph_codes_capitals_scan.pdf"))["method"], "ocr");
+  EXPECT_EQ(extract(fixture("table_of_figures.pdf"))["method"], "text");
   EXPECT_EQ(extract(fixture("private_use_beside_text.pdf")),
             (json{{"text",
                    "Real words stay apart where junk stood\n"
