@@ -25,7 +25,8 @@ constexpr double kLatin1Share = 0.3;
 // every character of ASCII whose Unicode map has its bytes swapped.
 constexpr double kByteSwappedShare = 0.5;
 // Words whose letters mix unrelated scripts: under 1 % of real pages, a
-// quarter or more of a CID font read without its map.
+// quarter or more of a CID font read without its map. Words are parted by
+// white space and by ASCII digits and signs.
 constexpr std::int64_t kLeastWords = 10;
 constexpr double kMixedWordShare = 0.15;
 // Many scripts on a page are junk when some of them also share words, and
@@ -59,6 +60,7 @@ constexpr char32_t kLowByte = 0xFF;
 constexpr unsigned kHighByteShift = 8;
 constexpr char32_t kAsciiPrintableFirst = 0x20;
 constexpr char32_t kAsciiPrintableLast = 0x7E;
+constexpr char32_t kAsciiEnd = 0x80;
 
 bool isByteSwappedAscii(char32_t codePoint) {
   if (codePoint < kByteSwapFirst || (codePoint & kLowByte) != 0) return false;
@@ -90,6 +92,9 @@ class FigureCounter {
       endWord();
       return;
     }
+    // ASCII digits and signs part words too: "PDF-файл", "TNF-α" and
+    // "IL-1β" are two words each, of one script each.
+    if (codePoint < kAsciiEnd && letterScript(codePoint) == LetterScript::kNone) endWord();
     ++figures_.visible;
     if (isJunkCodePoint(codePoint)) {
       if (isControlCode(codePoint)) ++figures_.controls;
