@@ -14,6 +14,8 @@ constexpr char32_t kPrivateUseFirst = 0xE000;
 constexpr char32_t kPrivateUseLast = 0xF8FF;
 constexpr char32_t kSupplementaryPrivateUseFirst = 0xF0000;  // planes 15 and 16
 constexpr char32_t kReplacementCharacter = 0xFFFD;
+constexpr char kSpace = ' ';
+constexpr char kDeleteByte = 0x7F;
 
 }  // namespace
 
@@ -34,6 +36,13 @@ std::string withoutJunk(std::string_view text) {
   bool afterJunk = false;  // junk was dropped since the last character kept
   bool afterSpace = true;  // the last character kept is white space, or none was
   for (std::size_t offset = 0; offset < text.size();) {
+    const char byte = text[offset];
+    if (!afterJunk && byte > kSpace && byte < kDeleteByte) {  // printable ASCII
+      out += byte;
+      afterSpace = false;
+      ++offset;
+      continue;
+    }
     const Scalar scalar = scalarAt(text, offset);
     const std::string_view bytes = text.substr(offset, scalar.length);
     offset += scalar.length;

@@ -45,6 +45,10 @@ constexpr std::array kScriptRanges{
 
 constexpr unsigned kBlockShift = 7;  // 128 code points per block
 constexpr char32_t kAsciiEnd = 0x80;
+constexpr char32_t kHangulFirst = 0xAC00;
+constexpr char32_t kHangulLast = 0xD7A3;
+constexpr char32_t kIdeographFirst = 0x4E00;
+constexpr char32_t kIdeographLast = 0x9FFF;
 constexpr char32_t kAsciiCaseBit = 0x20;
 
 }  // namespace
@@ -54,6 +58,12 @@ LetterScript letterScript(char32_t codePoint) {
   if (codePoint < kAsciiEnd) {
     const char32_t lower = codePoint | kAsciiCaseBit;
     return lower >= U'a' && lower <= U'z' ? LetterScript::kLatin : LetterScript::kNone;
+  }
+  // Hangul syllables and the unified ideographs, the letters of most
+  // Korean, Chinese and Japanese text, are letters all through.
+  if ((codePoint >= kHangulFirst && codePoint <= kHangulLast) ||
+      (codePoint >= kIdeographFirst && codePoint <= kIdeographLast)) {
+    return LetterScript::kEastAsian;
   }
   if (!isLetter(codePoint)) return LetterScript::kNone;
   for (const ScriptRange& range : kScriptRanges) {

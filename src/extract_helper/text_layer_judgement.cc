@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <utility>
-#include <vector>
 
 #include "extract_helper/junk_characters.h"
 #include "extract_helper/letter_script.h"
@@ -15,8 +15,8 @@ namespace {
 // A share is judged only over at least this many code points: a short
 // layer is recognised anyway, and a few odd characters prove nothing.
 constexpr std::int64_t kLeastEvidence = 8;
-// Real layers hold no control codes; a twentieth of them means raw glyph
-// codes (the dev set's junk layers hold 6 to 89 %).
+// Real layers hold no control codes; where a twentieth of the characters
+// are control codes, a font gives its raw glyph codes.
 constexpr double kControlShare = 0.05;
 // Latin-1 signs and accented letters: a few percent of French or German,
 // about all of a legacy 8-bit Indic or multi-byte text read as Latin-1.
@@ -24,9 +24,10 @@ constexpr double kLatin1Share = 0.3;
 // U+XX00 with XX an ASCII byte: a few percent of real Chinese (一, 最),
 // every character of ASCII whose Unicode map has its bytes swapped.
 constexpr double kByteSwappedShare = 0.5;
-// Words whose letters mix unrelated scripts: under 1 % of real pages, a
-// quarter or more of a CID font read without its map. Words are parted by
-// white space and by ASCII digits and signs.
+// Real words keep to one script (Latin beside Korean, Japanese or Chinese
+// aside); a CID font read without its map scatters the letters of each
+// word over unrelated blocks. Words are parted by white space and by ASCII
+// digits and signs.
 constexpr std::int64_t kLeastWords = 10;
 constexpr double kMixedWordShare = 0.15;
 // Many scripts on a page are junk when some of them also share words, and
@@ -61,6 +62,9 @@ constexpr unsigned kHighByteShift = 8;
 constexpr char32_t kAsciiPrintableFirst = 0x20;
 constexpr char32_t kAsciiPrintableLast = 0x7E;
 constexpr char32_t kAsciiEnd = 0x80;
+constexpr unsigned char kAsciiSpace = 0x20;
+constexpr unsigned char kAsciiDelete = 0x7F;
+constexpr char32_t kAsciiCaseBit = 0x20;
 
 bool isByteSwappedAscii(char32_t codePoint) {
   if (codePoint < kByteSwapFirst || (codePoint & kLowByte) != 0) return false;
@@ -87,6 +91,23 @@ struct WordState {
 
 class FigureCounter {
  public:
+  // Printable ASCII other than the space, counted without the Unicode
+  // tables: most characters of most layers.
+  void addPrintableAscii(char32_t codePoint) {
+    ++figures_.visible;
+    ++figures_.kept;
+    const char32_t lower = codePoint | kAsciiCaseBit;
+    if (lower < U'a' || lower > U'z') {
+      endWord();  // digits and signs part words
+      return;
+    }
+    ++figures_.letters;
+    ++figures_.latinLetters[lower - U'a'];
+    if (latinLetters_ == nullptr) latinLetters_ = &countScript(LetterScript::kLatin);
+    ++*latinLetters_;
+    addToWord(LetterScript::kLatin);
+  }
+
   void add(char32_t codePoint) {
     if (isWhitespaceOrNewline(codePoint)) {
       endWord();
@@ -117,9 +138,13 @@ class FigureCounter {
     const LetterScript script = letterScript(codePoint);
     if (script == LetterScript::kNone) return;
     ++figures_.letters;
-    countScript(script);
+    ++countScript(script);
     if (script == LetterScript::kLatin) countLatin(codePoint);
     if (codePoint >= kRareLatinFirst && codePoint <= kRareLatinLast) ++figures_.rareLatin;
+    addToWord(script);
+  }
+
+  void addToWord(LetterScript script) {
     ++word_.letters;
     if (word_.first == LetterScript::kNone) {
       word_.first = script;
@@ -133,14 +158,13 @@ class FigureCounter {
     if (base >= U'a' && base <= U'z') ++figures_.latinLetters[base - U'a'];
   }
 
-  void countScript(LetterScript script) {
+  // The count of `script`'s letters, made on its first letter. A page
+  // holds a few scripts, so a list is searched.
+  std::int64_t& countScript(LetterScript script) {
     for (auto& [known, count] : scriptLetters_) {
-      if (known == script) {
-        ++count;
-        return;
-      }
+      if (known == script) return count;
     }
-    scriptLetters_.emplace_back(script, 1);
+    return scriptLetters_.emplace_back(script, 0).second;
   }
 
   void endWord() {
@@ -163,7 +187,9 @@ class FigureCounter {
 
   LayerFigures figures_;
   WordState word_;
-  std::vector<std::pair<LetterScript, std::int64_t>> scriptLetters_;
+  // A deque keeps each count in place as scripts are added.
+  std::deque<std::pair<LetterScript, std::int64_t>> scriptLetters_;
+  std::int64_t* latinLetters_ = nullptr;
 };
 
 bool rawGlyphCodes(const LayerFigures& f) {
@@ -209,6 +235,12 @@ bool rareLatinLetters(const LayerFigures& f) {
 LayerFigures layerFigures(std::string_view layer) {
   FigureCounter counter;
   for (std::size_t offset = 0; offset < layer.size();) {
+    const auto byte = static_cast<unsigned char>(layer[offset]);
+    if (byte > kAsciiSpace && byte < kAsciiDelete) {
+      counter.addPrintableAscii(byte);
+      ++offset;
+      continue;
+    }
     const Scalar scalar = scalarAt(layer, offset);
     counter.add(scalar.codePoint);
     offset += scalar.length;

@@ -9,6 +9,8 @@ namespace fileprobe {
 namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
+constexpr char32_t kAsciiEnd = 0x80;
+constexpr char32_t kLastSpaceSeparator = 0x3000;  // the ideographic space; no Z above it
 
 struct Decoded {
   utf8proc_int32_t codePoint;  // -1 for a byte that is not valid UTF-8
@@ -104,12 +106,16 @@ bool isValidUtf8(std::string_view text) {
 }
 
 Scalar scalarAt(std::string_view text, std::size_t offset) {
+  const auto byte = static_cast<unsigned char>(text[offset]);
+  if (byte < kAsciiEnd) return {byte, 1};  // most text is ASCII: no table lookup
   const Decoded d = decodeAt(text, offset);
   if (d.codePoint < 0) return {kReplacementCharacter, 1};
   return {static_cast<char32_t>(d.codePoint), d.length};
 }
 
 bool isWhitespaceOrNewline(char32_t codePoint) {
+  if (codePoint < kAsciiEnd) return codePoint == ' ' || (codePoint >= '\t' && codePoint <= '\r');
+  if (codePoint > kLastSpaceSeparator) return false;  // Hangul, ideographs: no table lookup
   return isTrimmedCharacter(static_cast<utf8proc_int32_t>(codePoint));
 }
 
@@ -125,6 +131,9 @@ bool isLetter(char32_t codePoint) {
 }
 
 char32_t foldedBaseLetter(char32_t codePoint) {
+  if (codePoint < kAsciiEnd) {
+    return codePoint >= 'A' && codePoint <= 'Z' ? codePoint - 'A' + 'a' : codePoint;
+  }
   // Room for the longest canonical decomposition of one code point.
   constexpr utf8proc_ssize_t kDecompositionRoom = 4;
   utf8proc_int32_t decomposed[kDecompositionRoom] = {};
@@ -136,15 +145,6 @@ char32_t foldedBaseLetter(char32_t codePoint) {
   const utf8proc_int32_t base =
       decomposes ? decomposed[0] : static_cast<utf8proc_int32_t>(codePoint);
   return static_cast<char32_t>(utf8proc_tolower(base));
-}
-
-void appendUtf8(std::string& out, char32_t codePoint) {
-  // The longest UTF-8 sequence.
-  constexpr std::size_t kMaximumSequence = 4;
-  utf8proc_uint8_t bytes[kMaximumSequence] = {};
-  const utf8proc_ssize_t length =
-      utf8proc_encode_char(static_cast<utf8proc_int32_t>(codePoint), bytes);
-  out.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
 }
 
 std::optional<std::u32string> canonicalScalars(std::string_view text) {

@@ -44,8 +44,6 @@ bool isLetter(char32_t codePoint);
 // itself.
 char32_t foldedBaseLetter(char32_t codePoint);
 
-void appendUtf8(std::string& out, char32_t codePoint);
-
 // The Unicode scalar values of the canonical composition (NFC) of `text`,
 // or nothing when `text` is not valid UTF-8.
 std::optional<std::u32string> canonicalScalars(std::string_view text);
