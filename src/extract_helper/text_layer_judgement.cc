@@ -21,6 +21,16 @@ constexpr double kControlShare = 0.05;
 // Latin-1 signs and accented letters: a few percent of French or German,
 // about all of a legacy 8-bit Indic or multi-byte text read as Latin-1.
 constexpr double kLatin1Share = 0.3;
+// A UTF-8 lead byte followed by a continuation byte, both read as Latin-1:
+// no real text writes "Ã©" or "ê°"; a few such pairs in every hundred
+// characters are UTF-8 (French accents, or all of a Korean text) read a
+// byte at a time.
+constexpr std::int64_t kLeastUtf8Pairs = 4;
+constexpr double kUtf8PairShare = 0.02;
+constexpr char32_t kUtf8LeadFirst = 0xC2;
+constexpr char32_t kUtf8LeadLast = 0xF4;
+constexpr char32_t kUtf8ContinuationFirst = 0x80;
+constexpr char32_t kUtf8ContinuationLast = 0xBF;
 // U+XX00 with XX an ASCII byte: a few percent of real Chinese (一, 最),
 // every character of ASCII whose Unicode map has its bytes swapped.
 constexpr double kByteSwappedShare = 0.5;
@@ -72,6 +82,16 @@ bool isByteSwappedAscii(char32_t codePoint) {
   return high >= kAsciiPrintableFirst && high <= kAsciiPrintableLast;
 }
 
+// Bytes of UTF-8 read one by one as Latin-1 characters: "Ã©" for "é",
+// "ê°€" for "가".
+bool isUtf8LeadByte(char32_t codePoint) {
+  return codePoint >= kUtf8LeadFirst && codePoint <= kUtf8LeadLast;
+}
+
+bool isUtf8ContinuationByte(char32_t codePoint) {
+  return codePoint >= kUtf8ContinuationFirst && codePoint <= kUtf8ContinuationLast;
+}
+
 double share(std::int64_t part, std::int64_t whole) {
   return whole == 0 ? 0 : static_cast<double>(part) / static_cast<double>(whole);
 }
@@ -94,6 +114,7 @@ class FigureCounter {
   // Printable ASCII other than the space, counted without the Unicode
   // tables: most characters of most layers.
   void addPrintableAscii(char32_t codePoint) {
+    previous_ = codePoint;
     ++figures_.visible;
     ++figures_.kept;
     const char32_t lower = codePoint | kAsciiCaseBit;
@@ -109,10 +130,12 @@ class FigureCounter {
   }
 
   void add(char32_t codePoint) {
+    const char32_t previous = std::exchange(previous_, codePoint);
     if (isWhitespaceOrNewline(codePoint)) {
       endWord();
       return;
     }
+    if (isUtf8LeadByte(previous) && isUtf8ContinuationByte(codePoint)) ++figures_.utf8AsLatin1;
     // ASCII digits and signs part words too: "PDF-файл", "TNF-α" and
     // "IL-1β" are two words each, of one script each.
     if (codePoint < kAsciiEnd && letterScript(codePoint) == LetterScript::kNone) endWord();
@@ -186,6 +209,7 @@ class FigureCounter {
   }
 
   LayerFigures figures_;
+  char32_t previous_ = 0;
   WordState word_;
   // A deque keeps each count in place as scripts are added.
   std::deque<std::pair<LetterScript, std::int64_t>> scriptLetters_;
@@ -197,6 +221,9 @@ bool rawGlyphCodes(const LayerFigures& f) {
 }
 
 bool latin1Mojibake(const LayerFigures& f) {
+  if (f.utf8AsLatin1 >= kLeastUtf8Pairs && share(f.utf8AsLatin1, f.kept) >= kUtf8PairShare) {
+    return true;
+  }
   return f.kept >= kLeastEvidence && share(f.latin1Symbols, f.kept) >= kLatin1Share;
 }
 

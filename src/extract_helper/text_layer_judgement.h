@@ -24,6 +24,7 @@ struct LayerFigures {
   std::int64_t letters = 0;
   std::int64_t rareLatin = 0;      // Latin extended-A and -B and phonetic letters
   std::int64_t latin1Symbols = 0;  // U+00A1-00FF: signs and accented letters
+  std::int64_t utf8AsLatin1 = 0;   // UTF-8 lead and continuation bytes as Latin-1 characters
   std::int64_t byteSwapped = 0;    // U+2000 and above whose low byte is 0 and high byte ASCII
   std::int64_t words = 0;          // runs of non-white space with two letters or more
   std::int64_t mixedWords = 0;     // of which letters come from two scripts that do not mix
