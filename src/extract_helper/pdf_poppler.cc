@@ -101,8 +101,10 @@ std::optional<Bitmap> renderMediaBox(OpenDocument& open, int index, double pixel
   return grayBitmap(*rendered, pixelsPerInch);
 }
 
-// Encodings under which a font without a ToUnicode map still gives
-// characters: none of these is a standard encoding or a glyph-name table.
+// Whether the font's codes are no standard encoding: a Type 3 font or a
+// font with an encoding of its own names its glyphs as it likes, and
+// Identity codes of a CID font are glyph numbers. Without a ToUnicode map
+// poppler can only guess characters from them.
 bool encodingIsGlyphCodes(const FontInfo& font) {
   const std::string& encoding = font.getEncoding();
   return font.getType() == FontInfo::Type3 || encoding == "Custom" ||
