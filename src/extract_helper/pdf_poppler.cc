@@ -3,6 +3,8 @@
 // rendering goes through poppler's own document and Splash classes, because
 // the C++ interface's page_renderer always draws the crop box and clips to
 // it, so whatever lies outside the crop box would never reach recognition.
+// The fonts' Unicode facts come from the same classes: the C++ interface
+// does not tell whether a font has a ToUnicode map.
 #include <GfxFont.h>
 #include <PDFDoc.h>
 #include <SplashOutputDev.h>
