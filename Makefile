@@ -51,9 +51,11 @@ bench: build
 	bench/run.sh $(BUILD_DIR)
 
 # Extraction quality against pdftotext and the tesseract CLI: real documents,
-# and recognition on generated pages, by tuning and validation half.
+# the text layers that are junk, and recognition on generated pages, by
+# tuning and validation half.
 eval: build
 	bench/text_layer_eval.py --binary $(BUILD_DIR)/bin/fileprobe
+	bench/garbled_eval.py --binary $(BUILD_DIR)/bin/fileprobe
 	bench/ocr_eval_split.py --build $(BUILD_DIR) --jobs 2
 
 clean:

@@ -8,9 +8,11 @@ TIFF images with text) plus every fixture under tests/fixtures; from them it
 derives truncations, bit flips and swapped bytes, and a set of hand-made
 hostile files (a PDF whose cross-reference chain loops, a PNG claiming
 100000x100000 pixels, a JPEG with megabytes of EXIF, an image named .pdf and
-a PDF named .png). Every run must write exactly one JSON line with a method
+a PDF named .png), and runs each base input once as it is. Every run must write exactly one JSON line with a method
 of "text", "ocr" or "filename", exit 0, write nothing to standard error,
-stay under the helper's memory limit and end within its processor bound.
+stay under the helper's memory limit and end within its processor bound,
+and carry no junk character (private use, U+FFFD, C0 or C1 controls other
+than line feed and tab) in its text or warning.
 Prints the outcomes by method and exits non-zero on the first violation.
 """
 import collections
@@ -127,7 +129,8 @@ def suffix_of(key):
 
 
 def mutations(inputs, count, rng):
-    """(name, suffix, bytes) triples: the hostile set first, then random mutants."""
+    """(name, suffix, bytes) triples: the hostile set and the intact inputs
+    first, then random mutants."""
     hostile = [("xref-loop", "pdf", looping_xref_pdf()),
                ("huge-claim", "png", huge_claim_png()),
                ("image-named-pdf", "pdf", inputs["png"]),
@@ -136,9 +139,14 @@ def mutations(inputs, count, rng):
                ("empty-pdf", "pdf", b"")]
     if "jpg" in inputs:
         hostile.append(("huge-exif", "jpg", with_huge_exif(inputs["jpg"])))
-    yield from hostile[:count]
     keys = sorted(inputs)
-    for index in range(max(0, count - len(hostile))):
+    # Every base input once as it is, so that the checks (no junk character
+    # among them) hold for each fixture, not only for its mutants.
+    intact = [("%s-intact" % key, "pdf" if suffix_of(key) == "pdf" else suffix_of(key),
+               inputs[key]) for key in keys]
+    first = hostile + intact
+    yield from first[:count]
+    for index in range(max(0, count - len(first))):
         key = keys[index % len(keys)]
         data = bytearray(inputs[key])
         kind = rng.choice(("truncate", "flip", "swap"))
@@ -154,6 +162,15 @@ def mutations(inputs, count, rng):
                 data[a], data[b] = data[b], data[a]
         suffix = suffix_of(key)
         yield ("%s-%s-%d" % (key, kind, index), "pdf" if suffix == "pdf" else suffix, bytes(data))
+
+
+def junk_characters(text):
+    """The characters of `text` that carry no text and must never be returned."""
+    def junk(c):
+        code = ord(c)
+        return ((code < 0x20 and code not in (0x09, 0x0A)) or 0x7F <= code <= 0x9F or
+                0xE000 <= code <= 0xF8FF or code >= 0xF0000 or code == 0xFFFD)
+    return [c for c in text if junk(c)]
 
 
 def run_one(fileprobe, folder, name, suffix, data):
@@ -179,6 +196,8 @@ def run_one(fileprobe, folder, name, suffix, data):
         method = result.get("method")
         if method not in METHODS or not isinstance(result.get("text"), str):
             problems.append("bad result: %r" % out[:200])
+        elif junk_characters(result["text"] + result.get("warning", "")):
+            problems.append("junk characters: %r" % out[:200])
     except (ValueError, AttributeError):
         problems.append("not JSON: %r" % out[:200])
     if elapsed > TIME_LIMIT_SECONDS:

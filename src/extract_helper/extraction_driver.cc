@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "extract_helper/junk_characters.h"
 #include "extract_helper/page_recognition.h"
+#include "extract_helper/text_layer_judgement.h"
 #include "platform/unicode.h"
 
 namespace fileprobe {
@@ -27,7 +29,7 @@ enum class PageUse {
 
 struct ExaminedPage {
   int page = 0;
-  std::string trimmed;  // the text layer, cut and trimmed
+  std::string trimmed;  // the text layer, cut, without junk, trimmed
   PageUse use = PageUse::textLayer;
   double scale = 0;  // pixels per unit of the media box, for recognition
 };
@@ -44,8 +46,10 @@ std::optional<ExaminedPage> examinePage(const PdfAccess& pdf, int page) {
   const std::optional<std::string> layer = pdf.pageText(page);
   if (!layer) return std::nullopt;
   // Cut before trimming, so that a page of padding cannot hide its length.
-  ExaminedPage examined{
-      page, std::string(trimWhitespaceAndNewlines(firstCharacters(*layer, kPageCharacterCut)))};
+  // A layer that is not text gives "", as a page without one does.
+  ExaminedPage examined{page, pageLayerText(firstCharacters(*layer, kPageCharacterCut), [&] {
+                          return pdf.fontsLackUnicode && pdf.fontsLackUnicode(page);
+                        })};
   if (!needsRecognition(examined.trimmed)) return examined;
   const PageBox box = pdf.mediaBox(page);
   if (!usableSide(box.width) || !usableSide(box.height)) {
@@ -55,6 +59,12 @@ std::optional<ExaminedPage> examinePage(const PdfAccess& pdf, int page) {
   examined.use = PageUse::recognition;
   examined.scale = std::min(kRenderedLongerSide / box.width, kRenderedLongerSide / box.height);
   return examined;
+}
+
+// Recognition reads junk too (a symbol taken for a private-use glyph).
+std::optional<std::string> recognisedWithoutJunk(std::optional<std::string> recognised) {
+  if (recognised) *recognised = withoutJunk(*recognised);
+  return recognised;
 }
 
 void keepIfNotEmpty(PdfRun& run, std::string_view text) {
@@ -105,7 +115,8 @@ PdfRun readPages(const PdfAccess& pdf, int pageCount, const RecognizerFactory& r
   PdfRun run;
   for (std::size_t i = 0; i < examined.size(); ++i) {
     const bool wasRecognised = examined[i].use == PageUse::recognition;
-    recordPage(run, examined[i], wasRecognised ? recognised[requestOf[i]] : std::nullopt);
+    recordPage(run, examined[i],
+               wasRecognised ? recognisedWithoutJunk(recognised[requestOf[i]]) : std::nullopt);
   }
   return run;
 }
@@ -153,7 +164,7 @@ ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
 ExtractionAnswer imageRoadAnswer(const std::optional<Bitmap>& image,
                                  const RecognizeFunction& recognize) {
   if (!image) return filenameAnswer(kWarningUnreadableImage);
-  std::optional<std::string> recognised = recognize(*image);
+  std::optional<std::string> recognised = recognisedWithoutJunk(recognize(*image));
   if (!recognised) return filenameAnswer(kWarningImageNotRecognised);
   return {*std::move(recognised), std::string(kMethodOcr), std::string(kWarningImageRecognised)};
 }

@@ -48,6 +48,10 @@ struct PdfAccess {
   // The page rendered upright with `scale` pixels per unit of its media
   // box, or nothing when no bitmap comes out.
   std::function<std::optional<Bitmap>(int page, double scale)> renderPage;
+  // Whether one of the page's fonts has no Unicode map (no ToUnicode) and
+  // no standard encoding, so that its characters are glyph codes. Asked
+  // only for a layer whose text leaves doubt; may be left empty (never).
+  std::function<bool(int page)> fontsLackUnicode;
 };
 
 inline constexpr int kPagesExamined = 3;

@@ -3,6 +3,9 @@
 // rendering goes through poppler's own document and Splash classes, because
 // the C++ interface's page_renderer always draws the crop box and clips to
 // it, so whatever lies outside the crop box would never reach recognition.
+// The fonts' Unicode facts come from the same classes: the C++ interface
+// does not tell whether a font has a ToUnicode map.
+#include <GfxFont.h>
 #include <PDFDoc.h>
 #include <SplashOutputDev.h>
 #include <Stream.h>
@@ -24,6 +27,9 @@ namespace {
 constexpr double kPointsPerInch = 72;
 constexpr int kPackedRows = 1;  // Splash pads each bitmap row to this many bytes
 constexpr unsigned char kWhite = 0xff;
+// Forms within forms whose fonts are looked at: text in a form of a form
+// is rare, and a hostile file may nest or loop them without end.
+constexpr int kFormDepth = 2;
 
 struct OpenDocument {
   std::shared_ptr<const std::string> bytes;  // both documents read them in place
@@ -100,6 +106,59 @@ std::optional<Bitmap> renderMediaBox(OpenDocument& open, int index, double pixel
   return grayBitmap(*rendered, pixelsPerInch);
 }
 
+// Whether the font's codes are no standard encoding: a Type 3 font or a
+// font with an encoding of its own names its glyphs as it likes, and
+// Identity codes of a CID font are glyph numbers. Without a ToUnicode map
+// poppler can only guess characters from them.
+bool lacksUnicode(const GfxFont& font) {
+  if (font.hasToUnicodeCMap()) return false;
+  const std::string& encoding = font.getEncodingName();
+  return font.getType() == fontType3 || encoding == "Custom" || encoding.starts_with("Identity");
+}
+
+// Whether a font of `resources`, or of the forms they draw down to `depth`
+// levels, lacks Unicode. The fonts' dictionaries are read, never their
+// programs, and no system font is looked up.
+bool resourcesLackUnicode(XRef* xref, Dict* resources, int depth) {
+  if (!resources) return false;
+  const Object fonts = resources->lookup("Font");
+  for (int i = 0; fonts.isDict() && i < fonts.dictGetLength(); ++i) {
+    const Object& entry = fonts.dictGetValNF(i);
+    const Object fontDict = entry.fetch(xref);
+    if (!fontDict.isDict()) continue;
+    const Ref ref = entry.isRef() ? entry.getRef() : Ref::INVALID();
+    const std::unique_ptr<GfxFont> font =
+        GfxFont::makeFont(xref, fonts.dictGetKey(i), ref, fontDict.getDict());
+    if (font && font->isOk() && lacksUnicode(*font)) return true;
+  }
+  if (depth == 0) return false;
+  const Object xobjects = resources->lookup("XObject");
+  if (!xobjects.isDict()) return false;
+  for (int i = 0; i < xobjects.dictGetLength(); ++i) {
+    const Object xobject = xobjects.dictGetVal(i);
+    if (!xobject.isStream() || !xobject.streamGetDict()->lookup("Subtype").isName("Form")) {
+      continue;
+    }
+    Object formResources = xobject.streamGetDict()->lookup("Resources");
+    if (formResources.isDict() && resourcesLackUnicode(xref, formResources.getDict(), depth - 1)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether some font of the page, or of a form on it, has no ToUnicode map
+// and codes that are no standard encoding: its characters are then glyph
+// codes.
+bool fontsLackUnicode(OpenDocument& open, int index) {
+  PDFDoc* document = renderableDocument(open);
+  const int pageNumber = index + 1;
+  if (!document || pageNumber < 1 || pageNumber > document->getNumPages()) return false;
+  Page* page = document->getPage(pageNumber);
+  if (!page) return false;
+  return resourcesLackUnicode(document->getXRef(), page->getResourceDict(), kFormDepth);
+}
+
 std::optional<PdfAccess> openWithPoppler(std::shared_ptr<const std::string> bytes) {
   poppler::set_debug_error_function(dropPopplerMessage, nullptr);
   if (bytes->size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
@@ -127,6 +186,7 @@ std::optional<PdfAccess> openWithPoppler(std::shared_ptr<const std::string> byte
     if (!std::isfinite(pixelsPerInch) || pixelsPerInch <= 0) return std::nullopt;
     return renderMediaBox(*open, index, pixelsPerInch);
   };
+  access.fontsLackUnicode = [open](int index) { return fontsLackUnicode(*open, index); };
   return access;
 }
 

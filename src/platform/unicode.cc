@@ -8,6 +8,10 @@
 namespace fileprobe {
 namespace {
 
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+constexpr char32_t kAsciiEnd = 0x80;
+constexpr char32_t kLastSpaceSeparator = 0x3000;  // the ideographic space; no Z above it
+
 struct Decoded {
   utf8proc_int32_t codePoint;  // -1 for a byte that is not valid UTF-8
   std::size_t length;
@@ -99,6 +103,48 @@ bool isValidUtf8(std::string_view text) {
     offset += d.length;
   }
   return true;
+}
+
+Scalar scalarAt(std::string_view text, std::size_t offset) {
+  const auto byte = static_cast<unsigned char>(text[offset]);
+  if (byte < kAsciiEnd) return {byte, 1};  // most text is ASCII: no table lookup
+  const Decoded d = decodeAt(text, offset);
+  if (d.codePoint < 0) return {kReplacementCharacter, 1};
+  return {static_cast<char32_t>(d.codePoint), d.length};
+}
+
+bool isWhitespaceOrNewline(char32_t codePoint) {
+  if (codePoint < kAsciiEnd) return codePoint == ' ' || (codePoint >= '\t' && codePoint <= '\r');
+  if (codePoint > kLastSpaceSeparator) return false;  // Hangul, ideographs: no table lookup
+  return isTrimmedCharacter(static_cast<utf8proc_int32_t>(codePoint));
+}
+
+bool isLetter(char32_t codePoint) {
+  switch (utf8proc_category(static_cast<utf8proc_int32_t>(codePoint))) {
+    case UTF8PROC_CATEGORY_LU:
+    case UTF8PROC_CATEGORY_LL:
+    case UTF8PROC_CATEGORY_LT:
+    case UTF8PROC_CATEGORY_LM:
+    case UTF8PROC_CATEGORY_LO: return true;
+    default: return false;
+  }
+}
+
+char32_t foldedBaseLetter(char32_t codePoint) {
+  if (codePoint < kAsciiEnd) {
+    return codePoint >= 'A' && codePoint <= 'Z' ? codePoint - 'A' + 'a' : codePoint;
+  }
+  // Room for the longest canonical decomposition of one code point.
+  constexpr utf8proc_ssize_t kDecompositionRoom = 4;
+  utf8proc_int32_t decomposed[kDecompositionRoom] = {};
+  int boundaryClass = 0;
+  const utf8proc_ssize_t length =
+      utf8proc_decompose_char(static_cast<utf8proc_int32_t>(codePoint), decomposed,
+                              kDecompositionRoom, UTF8PROC_DECOMPOSE, &boundaryClass);
+  const bool decomposes = length >= 1 && length <= kDecompositionRoom;
+  const utf8proc_int32_t base =
+      decomposes ? decomposed[0] : static_cast<utf8proc_int32_t>(codePoint);
+  return static_cast<char32_t>(utf8proc_tolower(base));
 }
 
 std::optional<std::u32string> canonicalScalars(std::string_view text) {

@@ -135,6 +135,31 @@ TEST(ExtractionJobTest, PdfPagesWithoutUsableTextAreRecognised) {
   EXPECT_NE(mixed["text"].get<std::string>().find("scanned page\n\nPage 2 of"), std::string::npos);
 }
 
+// A layer whose characters are not text is no text: a layer of glyph
+// numbers ("7KH TXLFN" for "The quick") is recognised instead, and
+// private-use characters leave the real text around them.
+TEST(ExtractionJobTest, TextLayersOfJunkAreNotText) {
+  const json glyphCodes = extract(fixture("glyph_codes_scan.pdf"));
+  EXPECT_EQ(glyphCodes["method"], "ocr");
+  const std::string recognised = glyphCodes["text"];
+  EXPECT_NE(recognised.find("Korean"), std::string::npos) << recognised;
+  EXPECT_EQ(recognised.find("7KH"), std::string::npos) << recognised;
+  // Signs and digits are junk only when the font has no Unicode map.
+  EXPECT_EQ(extract(fixture("glyph_codes_capitals_scan.pdf"))["method"], "ocr");
+  EXPECT_EQ(extract(fixture("table_of_figures.pdf"))["method"], "text");
+  EXPECT_EQ(extract(fixture("private_use_beside_text.pdf")),
+            (json{{"text",
+                   "Real words stay apart where junk stood\n"
+                   "and the page keeps forty characters."},
+                  {"method", "text"}}));
+  // A Korean form whose cut line is a hundred private-use characters.
+  EXPECT_EQ(extract(fixture("korean_cut_line.pdf")),
+            (json{{"text",
+                   "이 신청서는 학생이 직접 작성하여 학과 사무실에 제출합니다.\n"
+                   "아래는 학과에서 보관하는 접수증입니다. 잘라서 보관하세요."},
+                  {"method", "text"}}));
+}
+
 TEST(ExtractionJobTest, ImagesAreRecognisedWithOneLineFeedBetweenLines) {
   const json image = extract(std::string(FILEPROBE_SOURCE_DIR) + "/samples/demo.png");
   EXPECT_EQ(image["method"], "ocr");

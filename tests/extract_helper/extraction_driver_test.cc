@@ -107,6 +107,27 @@ TEST(PdfRoadTest, AnEmptyRecognitionKeepsThePagesText) {
   EXPECT_EQ(run(shortText), (ExtractionAnswer{"short", "ocr", std::string(kWarningOcrMayErr)}));
 }
 
+// Junk characters never count as text and never come out, on either road;
+// a page whose layer is not text keeps nothing of it.
+TEST(PdfRoadTest, JunkIsNeverText) {
+  const std::string privateUse = repeated("\uE0FC", 60);
+  const std::string byteSwapped = repeated("\u4D00\u7500\u6C00", 20);
+  FakePdf mixed{{{.text = privateUse + kGoodText + privateUse}}};
+  EXPECT_EQ(run(mixed), (ExtractionAnswer{kGoodText, "text", std::nullopt}));
+  FakePdf shortReal{{{.text = privateUse + "short"}}};
+  EXPECT_EQ(run(shortReal), (ExtractionAnswer{"short", "ocr", std::string(kWarningOcrMayErr)}));
+  EXPECT_EQ(shortReal.recognisedPages, std::vector<int>{0});
+  FakePdf swapped{{{.text = byteSwapped, .recognised = "Multi\uFFFDcolor"}}};
+  EXPECT_EQ(run(swapped), (ExtractionAnswer{"Multi color", "ocr", std::string(kWarningOcrMayErr)}));
+  // Recognition failed, or found only junk: nothing of the page's layer.
+  FakePdf failed{{{.text = byteSwapped, .recognised = std::nullopt}}};
+  EXPECT_EQ(run(failed), filenameAnswer(kWarningSomePagesFailed));
+  FakePdf junkOnly{{{.text = byteSwapped, .recognised = "\uE000"}}};
+  EXPECT_EQ(run(junkOnly), filenameAnswer(kWarningOcrMayErr));
+  EXPECT_EQ(imageRoadAnswer(Bitmap{}, [](const Bitmap&) { return std::string("a\x01\uF000b"); }),
+            (ExtractionAnswer{"a b", "ocr", std::string(kWarningImageRecognised)}));
+}
+
 TEST(PdfRoadTest, AllWarningsInTheirOrder) {
   FakePdf fake{{{.recognised = std::nullopt}, {.recognised = "found"}, {}, {}, {}}};
   const std::string expected = std::string(kWarningFirstThreePages) + " " +

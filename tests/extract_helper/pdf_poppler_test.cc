@@ -48,5 +48,22 @@ TEST(PdfPopplerTest, RenderingAppliesThePageRotation) {
   EXPECT_EQ(bitmap->height, 1800);
 }
 
+// A font lacks Unicode when it has neither a ToUnicode map nor a standard
+// encoding: Identity-H glyph numbers do, Helvetica in its standard encoding
+// and a font with a ToUnicode map do not.
+TEST(PdfPopplerTest, FontsWithoutUnicodeMapAreReported) {
+  const std::vector<std::pair<std::string, bool>> cases{
+      {"glyph_codes_scan.pdf", true},
+      {"table_of_figures.pdf", false},
+      {"text_40.pdf", false},
+      {"scanned.pdf", false},
+  };
+  for (const auto& [name, lacking] : cases) {
+    const std::optional<PdfAccess> pdf = openFixture(name);
+    ASSERT_TRUE(pdf) << name;
+    EXPECT_EQ(pdf->fontsLackUnicode(0), lacking) << name;
+  }
+}
+
 }  // namespace
 }  // namespace fileprobe

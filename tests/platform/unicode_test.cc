@@ -42,5 +42,22 @@ TEST(CanonicalScalars, ComposesAndRejectsInvalidUtf8) {
   EXPECT_FALSE(isValidUtf8("\xC0\xAF"));           // overlong
 }
 
+TEST(Scalars, DecodeClassifyAndFoldOneCodePointAtATime) {
+  EXPECT_EQ(scalarAt("a\u00C4", 1).codePoint, U'\u00C4');
+  EXPECT_EQ(scalarAt("a\u00C4", 1).length, 2u);
+  EXPECT_EQ(scalarAt("\xFF", 0).codePoint, U'\uFFFD');
+  for (const char32_t space : {U' ', U'\t', U'\r', U'\u0085', U'\u00A0', U'\u3000'}) {
+    EXPECT_TRUE(isWhitespaceOrNewline(space)) << static_cast<unsigned>(space);
+  }
+  for (const char32_t other : {U'x', U'\u200B', U'\u3001', U'\uAC00'}) {
+    EXPECT_FALSE(isWhitespaceOrNewline(other)) << static_cast<unsigned>(other);
+  }
+  EXPECT_TRUE(isLetter(U'\uAC00'));
+  EXPECT_FALSE(isLetter(U'\u00A2'));
+  EXPECT_EQ(foldedBaseLetter(U'\u00C4'), U'a');  // Ä
+  EXPECT_EQ(foldedBaseLetter(U'Q'), U'q');
+  EXPECT_EQ(foldedBaseLetter(U'\u0153'), U'\u0153');  // œ has no decomposition
+}
+
 }  // namespace
 }  // namespace fileprobe
