@@ -114,8 +114,7 @@ int gutterWidth(const Measures& page) {
 // final consonant) and takes two close lines for one, while a piece of a
 // word lies within its row and words of two lines never share much height.
 std::vector<Box> rowsOf(std::vector<Box> words, int wordHeight) {
-  std::sort(words.begin(), words.end(),
-            [](const Box& a, const Box& b) { return a.top < b.top; });
+  std::sort(words.begin(), words.end(), [](const Box& a, const Box& b) { return a.top < b.top; });
   std::vector<Box> rows;
   for (const Box& word : words) {
     if (!isWordSized(word, wordHeight)) continue;
@@ -345,8 +344,7 @@ bool keepTurned(const Confidence& turned, const Confidence& asIs, int turns,
                 const std::optional<Look>& look) {
   if (clearlyBetter(turned, asIs)) return true;
   if (clearlyBetter(asIs, turned)) return false;
-  return look && ((look->turns % 4) + 4) % 4 == turns &&
-         look->confidence >= kLikelyTurnConfidence;
+  return look && ((look->turns % 4) + 4) % 4 == turns && look->confidence >= kLikelyTurnConfidence;
 }
 
 float layoutScale(const Measures& page) {
@@ -441,8 +439,7 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
   for (const Box& word : layout.words) {
     if (isWordSized(word, page.wordHeight)) words.push_back(word);
   }
-  std::sort(words.begin(), words.end(),
-            [](const Box& a, const Box& b) { return a.left < b.left; });
+  std::sort(words.begin(), words.end(), [](const Box& a, const Box& b) { return a.left < b.left; });
   const int gutter = gutterWidth(page);
   std::vector<Box> columns;
   std::vector<int> counts;
@@ -460,8 +457,8 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
   int heldWords = 0;
   for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
     heldWords += counts[i];
-    const int wordsAfter = std::accumulate(counts.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                           counts.end(), 0);
+    const int wordsAfter =
+        std::accumulate(counts.begin() + static_cast<std::ptrdiff_t>(i) + 1, counts.end(), 0);
     const int middle = (columns[i].right + columns[i + 1].left) / 2;
     if (heldWords >= kFewestColumnWords && wordsAfter >= kFewestColumnWords &&
         blankDown(layout, middle, gutter / 2)) {
@@ -513,8 +510,7 @@ std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<B
   std::vector<Box> ordered = std::move(blocks);
   const std::vector<Box> found = ordered;
   for (const Box& region : regionsOf(uncovered, found, page)) {
-    ordered.insert(ordered.begin() + static_cast<std::ptrdiff_t>(placeOf(region, ordered)),
-                   region);
+    ordered.insert(ordered.begin() + static_cast<std::ptrdiff_t>(placeOf(region, ordered)), region);
   }
   return ordered;
 }

@@ -104,7 +104,8 @@ std::vector<int> inkOf(Pix* pix) {
                                     static_cast<std::size_t>(height));
   const l_uint32* data = pixGetData(pix);
   for (int y = 0; y < height; ++y) {
-    const l_uint32* line = data + static_cast<std::size_t>(y) * static_cast<std::size_t>(wordsPerLine);
+    const l_uint32* line =
+        data + static_cast<std::size_t>(y) * static_cast<std::size_t>(wordsPerLine);
     for (int x = 0; x < width; ++x) {
       packed[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
              static_cast<std::size_t>(x)] = static_cast<unsigned char>(GET_DATA_BYTE(line, x));
@@ -139,8 +140,7 @@ void layOut(tesseract::TessBaseAPI& engine, Page& page) {
         page.blocks.push_back(box);
       }
       if (at->IsAtBeginningOf(tesseract::RIL_TEXTLINE) &&
-          at->BoundingBox(tesseract::RIL_TEXTLINE, &box.left, &box.top, &box.right,
-                          &box.bottom)) {
+          at->BoundingBox(tesseract::RIL_TEXTLINE, &box.left, &box.top, &box.right, &box.bottom)) {
         page.layout.lines.push_back(box);
       }
       if (at->BoundingBox(tesseract::RIL_WORD, &box.left, &box.top, &box.right, &box.bottom)) {
@@ -190,15 +190,13 @@ void addConfidence(tesseract::TessBaseAPI& engine, Confidence& sum) {
   do {
     const std::unique_ptr<char[]> text(word->GetUTF8Text(tesseract::RIL_WORD));
     if (!text) continue;
-    sum.add(static_cast<double>(word->Confidence(tesseract::RIL_WORD)),
-            characterCount(text.get()));
+    sum.add(static_cast<double>(word->Confidence(tesseract::RIL_WORD)), characterCount(text.get()));
   } while (word->Next(tesseract::RIL_WORD));
 }
 
 // The engine's last recognition, one clean line per text line; lines lower
 // than kMinimumTextHeight of the image and empty lines are left out.
-void appendLines(tesseract::TessBaseAPI& engine, int imageHeight, std::string& joined,
-                 int& kept) {
+void appendLines(tesseract::TessBaseAPI& engine, int imageHeight, std::string& joined, int& kept) {
   const float minimumHeight = kMinimumTextHeight * static_cast<float>(imageHeight);
   const std::unique_ptr<tesseract::ResultIterator> line(engine.GetIterator());
   if (!line || line->Empty(tesseract::RIL_TEXTLINE)) return;
@@ -356,8 +354,8 @@ std::optional<reading::Look> modelLook(Engines& engines, const Page& page) {
   float confidence = 0;
   const char* script = nullptr;
   float scriptConfidence = 0;
-  const bool detected = osd.DetectOrientationScript(&degrees, &confidence, &script,
-                                                     &scriptConfidence);
+  const bool detected =
+      osd.DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence);
   osd.Clear();
   if (!detected) return std::nullopt;
   return reading::Look{(4 - degrees / 90) % 4, confidence};
