@@ -141,6 +141,24 @@ Box unionOf(const Box& a, const Box& b) {
              std::max(a.bottom, b.bottom)};
 }
 
+// `boxes` with every pair that `joinable` accepts replaced by its union, at
+// the place of the first, until no pair is left.
+template <typename Joinable>
+std::vector<Box> joinedWhere(std::vector<Box> boxes, Joinable joinable) {
+  for (bool joined = true; joined;) {
+    joined = false;
+    for (std::size_t i = 0; i < boxes.size() && !joined; ++i) {
+      for (std::size_t j = i + 1; j < boxes.size() && !joined; ++j) {
+        if (!joinable(boxes[i], boxes[j])) continue;
+        boxes[i] = unionOf(boxes[i], boxes[j]);
+        boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
+        joined = true;
+      }
+    }
+  }
+  return boxes;
+}
+
 bool holds(const Box& box, const Box& word) {
   const int x = (word.left + word.right) / 2, y = (word.top + word.bottom) / 2;
   return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
@@ -174,18 +192,7 @@ std::vector<Box> regionsOf(const std::vector<Box>& words, const std::vector<Box>
     }
   }
   // Regions that grew towards each other.
-  for (bool merged = true; merged;) {
-    merged = false;
-    for (std::size_t i = 0; i < regions.size() && !merged; ++i) {
-      for (std::size_t j = i + 1; j < regions.size() && !merged; ++j) {
-        if (!joinable(regions[i], regions[j])) continue;
-        regions[i] = unionOf(regions[i], regions[j]);
-        regions.erase(regions.begin() + static_cast<std::ptrdiff_t>(j));
-        merged = true;
-      }
-    }
-  }
-  return regions;
+  return joinedWhere(std::move(regions), joinable);
 }
 
 // Where `region` goes among `ordered`: after the last box above it in its
@@ -290,8 +297,9 @@ bool readsUpright(const Confidence& reading) {
 }
 
 bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent) {
+  // A short reading still counts as the incumbent: a label of five
+  // syllables read well must not lose to a dozen glyphs of garbage.
   if (challenger.characters < kFewestTellingCharacters) return false;
-  if (incumbent.characters < kFewestTellingCharacters) return true;
   return challenger.mean() >= incumbent.mean() + kClearLead;
 }
 
@@ -387,23 +395,12 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
 
 std::vector<Box> joinedLinePieces(std::vector<Box> blocks, const Measures& page) {
   const int gutter = gutterWidth(page);
-  for (bool joined = true; joined;) {
-    joined = false;
-    blocks = mergedOverlaps(std::move(blocks));
-    for (std::size_t i = 0; i < blocks.size() && !joined; ++i) {
-      for (std::size_t j = i + 1; j < blocks.size() && !joined; ++j) {
-        const Box& a = blocks[i];
-        const Box& b = blocks[j];
-        const bool sideBySide = a.top < b.bottom && b.top < a.bottom;
-        const int gap = std::max(a.left, b.left) - std::min(a.right, b.right);
-        if (!sideBySide || gap >= gutter) continue;
-        blocks[i] = unionOf(a, b);
-        blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(j));
-        joined = true;
-      }
-    }
-  }
-  return blocks;
+  // Overlapping blocks, too, stand side by side with a negative gap.
+  return joinedWhere(std::move(blocks), [gutter](const Box& a, const Box& b) {
+    const bool sideBySide = a.top < b.bottom && b.top < a.bottom;
+    const int gap = std::max(a.left, b.left) - std::min(a.right, b.right);
+    return sideBySide && gap < gutter;
+  });
 }
 
 bool hasColumns(const std::vector<Box>& blocks) {
@@ -480,19 +477,7 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
 }
 
 std::vector<Box> mergedOverlaps(std::vector<Box> boxes) {
-  bool merged = true;
-  while (merged) {
-    merged = false;
-    for (std::size_t i = 0; i < boxes.size() && !merged; ++i) {
-      for (std::size_t j = i + 1; j < boxes.size() && !merged; ++j) {
-        if (!overlap(boxes[i], boxes[j])) continue;
-        boxes[i] = unionOf(boxes[i], boxes[j]);
-        boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
-        merged = true;
-      }
-    }
-  }
-  return boxes;
+  return joinedWhere(std::move(boxes), overlap);
 }
 
 std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<Box>& words,

@@ -64,7 +64,7 @@ struct Confidence {
 // Text read with this confidence was read the right way up.
 bool readsUpright(const Confidence& reading);
 // The reading the engine is more confident of, `challenger` only when it
-// is clearly so; a reading of too few characters to tell loses.
+// is clearly so; a reading of too few characters to tell never wins.
 bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent);
 
 // A page of a few rows (a label, a line, a short paragraph): it costs

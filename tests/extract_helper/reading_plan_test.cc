@@ -182,6 +182,8 @@ TEST(ReadingPlanTest, TheMoreConfidentReadingOfATurnWins) {
   EXPECT_TRUE(keepTurned(reading(80, 40), reading(78, 40), 1, likely));
   EXPECT_FALSE(keepTurned(reading(80, 40), reading(78, 40), 2, likely));
   EXPECT_FALSE(keepTurned(reading(90, 4), reading(0, 0), 1, std::nullopt));
+  // A label of a few syllables read well keeps against garbage read turned.
+  EXPECT_FALSE(keepTurned(reading(45, 12), reading(91, 5), 1, unsure));
 }
 
 TEST(ReadingPlanTest, RecognisedLinesHaveSingleSpacesBetweenWords) {
