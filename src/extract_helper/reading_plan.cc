@@ -70,6 +70,7 @@ constexpr double kFewRowsWordHeight = 40;
 constexpr double kLargestReadWordHeight = 60;
 constexpr double kLargestEnlargement = 3;
 constexpr double kLargestReadPixels = 8e6;
+constexpr std::size_t kFewestMeasuredWords = 3;
 
 // Words the blocks leave out are gathered into a region when they lie
 // within this many word heights of one another across, and this many line
@@ -87,6 +88,10 @@ constexpr int kFewestColumnWords = 3;
 // A gutter's columns of pixels hold at most this share of the ink of a
 // typical column of text: noise, never a glyph.
 constexpr double kGutterInkShare = 0.2;
+// Blocks side by side closer than this many word heights are pieces of
+// the same lines, cut at a word gap (a quarter to a half of a word
+// height); the gutters of newspaper columns are about one.
+constexpr double kWidestWordGap = 0.8;
 // The engine lays out words up to this height well: its own layout reads
 // small print better than its blocks read one by one.
 constexpr double kLargestLayoutWordHeight = 20;
@@ -217,7 +222,9 @@ std::size_t placeOf(const Box& region, const std::vector<Box>& ordered) {
 }
 
 double readScale(const Measures& page, bool fewRows) {
-  if (page.wordHeight <= 0 || page.pixels <= 0) return 1;
+  // A size told by a word or two (a photo whose layout found one box the
+  // size of the page) tells nothing.
+  if (page.words < kFewestMeasuredWords || page.wordHeight <= 0 || page.pixels <= 0) return 1;
   const auto word = static_cast<double>(page.wordHeight);
   if (word > kLargestReadWordHeight) return kLargestReadWordHeight / word;
   const double wanted = fewRows ? kFewRowsWordHeight : kSmallestReadWordHeight;
@@ -280,6 +287,7 @@ Measures measure(const Layout& layout) {
   const std::vector<Box> rows = rowsOf(layout.words, page.wordHeight);
   page.rows = static_cast<int>(rows.size());
   page.pixels = static_cast<double>(layout.width) * static_cast<double>(layout.height);
+  page.words = layout.words.size();
   return page;
 }
 
@@ -394,7 +402,7 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
 }
 
 std::vector<Box> joinedLinePieces(std::vector<Box> blocks, const Measures& page) {
-  const int gutter = gutterWidth(page);
+  const int gutter = static_cast<int>(kWidestWordGap * std::max(page.wordHeight, 1));
   // Overlapping blocks, too, stand side by side with a negative gap.
   return joinedWhere(std::move(blocks), [gutter](const Box& a, const Box& b) {
     const bool sideBySide = a.top < b.bottom && b.top < a.bottom;

@@ -49,6 +49,7 @@ struct Measures {
   int lineHeight = 0;  // median
   int wordHeight = 0;  // median
   double pixels = 0;
+  std::size_t words = 0;
 };
 
 Measures measure(const Layout& layout);
@@ -137,8 +138,9 @@ float layoutScale(const Measures& page);
 // page's coordinates and reading order), from a layout at layoutScale.
 Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks);
 
-// Blocks side by side with less than a gutter between them are pieces of
-// the same lines, cut where word gaps happened to line up: they are joined.
+// Blocks side by side with no more than a wide word gap between them are
+// pieces of the same lines, cut where word gaps happened to line up: they
+// are joined.
 std::vector<Box> joinedLinePieces(std::vector<Box> blocks, const Measures& page);
 
 // Whether any two blocks stand side by side.
