@@ -42,6 +42,8 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(REPO, "tests", "fixtures"))
+from set_orientation import write_with_orientation  # noqa: E402
 DEFAULT_CORPUS = os.path.join(REPO, "..", "shared", "extraction-dev")
 ENGLISH = os.path.join(HERE, "pages", "english.txt")
 
@@ -473,17 +475,6 @@ def render_page(p, out_dir):
     return os.path.basename(final), W, H
 
 
-def exif_jpeg(source, target, orientation):
-    """The JPEG `source` with an EXIF block holding only the orientation."""
-    data = open(source, "rb").read()
-    assert data[:2] == b"\xff\xd8", "not a JPEG"
-    tiff = b"MM\x00\x2a" + struct.pack(">I", 8) + struct.pack(">H", 1)
-    tiff += struct.pack(">HHIHH", 0x0112, 3, 1, orientation, 0) + struct.pack(">I", 0)
-    exif = b"Exif\x00\x00" + tiff
-    segment = b"\xff\xe1" + struct.pack(">H", len(exif) + 2) + exif
-    open(target, "wb").write(data[:2] + segment + data[2:])
-
-
 def make_turned(twin, out_dir, turn):
     source = os.path.join(out_dir, twin["file"])
     ext = os.path.splitext(source)[1]
@@ -501,7 +492,7 @@ def make_exif(twin, out_dir, orientation):
     stored = os.path.join(out_dir, "." + name + ".jpg")
     run(["convert", source, "-rotate", str(EXIF_STORED_TURN[orientation]), "-colorspace", "Gray",
          "-quality", "92", "-strip", stored])
-    exif_jpeg(stored, os.path.join(out_dir, name + ".jpg"), orientation)
+    write_with_orientation(stored, os.path.join(out_dir, name + ".jpg"), orientation)
     os.remove(stored)
     return name, name + ".jpg"
 
@@ -537,7 +528,7 @@ def digest(corpus):
     upright, derived = plan(corpus)
     h = hashlib.sha256(json.dumps([upright, [(g, how, p["seed"]) for g, how, p in derived]],
                                   ensure_ascii=False, sort_keys=True).encode())
-    for function in (render_block, render_page, exif_jpeg, make_turned, make_exif, page_name,
+    for function in (render_block, render_page, write_with_orientation, make_turned, make_exif, page_name,
                      g4_pdf):
         h.update(inspect.getsource(function).encode())
     return h.hexdigest()[:12]
