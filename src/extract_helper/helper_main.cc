@@ -21,6 +21,7 @@
 #include "extract_answer/extraction_answer.h"
 #include "extract_helper/extraction_driver.h"
 #include "extract_helper/helper_bindings.h"
+#include "extract_helper/processor_share.h"
 #include "platform/confinement.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
@@ -90,7 +91,7 @@ std::vector<std::string> readableTrees() {
 enum class Confinement { kOn, kOff };
 
 // The processors the PDF road may recognise pages on; the probe build can
-// name its own count, to compare the readings.
+// name its own count, to compare the readings, and then uses them all.
 struct Processors {
   std::optional<int> given;
   int count() const { return given ? *given : availableProcessors(); }
@@ -111,8 +112,11 @@ std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement con
   }
   if (road == "pdf") {
     // Threads start here, after confinement, which binds them as well.
+    ProcessorShare measured;
+    EveryProcessorFree given;
     return pdfRoadAnswer(openPdf(std::make_shared<const std::string>(*std::move(bytes))),
-                         tesseractRecognizer, processors.count());
+                         tesseractRecognizer, processors.count(),
+                         processors.given ? static_cast<ProcessorWatch&>(given) : measured);
   }
   return imageRoadAnswer(loadImage(*bytes), tesseractRecognizer());
 }
