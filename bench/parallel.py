@@ -208,7 +208,8 @@ def main():
 
 
 def concurrent_readings(probe, scan, concurrent, rounds, answers):
-    readings = ["pdf-sequential", "pdf"]
+    # pdf-unwatched starts a recognizer per processor whether or not it is free.
+    readings = ["pdf-sequential", "pdf-unwatched", "pdf"]
     for road in readings:
         answers.setdefault(road, set())
     print("%d concurrent runs, interleaved, %d rounds:" % (concurrent, rounds))

@@ -91,9 +91,11 @@ std::vector<std::string> readableTrees() {
 enum class Confinement { kOn, kOff };
 
 // The processors the PDF road may recognise pages on; the probe build can
-// name its own count, to compare the readings, and then uses them all.
+// name its own count, to compare the readings, and then uses them all, or
+// use them all without looking whether they are free.
 struct Processors {
   std::optional<int> given;
+  bool watched = true;
   int count() const { return given ? *given : availableProcessors(); }
 };
 
@@ -116,7 +118,9 @@ std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement con
     EveryProcessorFree given;
     return pdfRoadAnswer(openPdf(std::make_shared<const std::string>(*std::move(bytes))),
                          tesseractRecognizer, processors.count(),
-                         processors.given ? static_cast<ProcessorWatch&>(given) : measured);
+                         processors.given || !processors.watched
+                             ? static_cast<ProcessorWatch&>(given)
+                             : measured);
   }
   return imageRoadAnswer(loadImage(*bytes), tesseractRecognizer());
 }
@@ -127,6 +131,8 @@ constexpr std::string_view kUnconfinedSuffix = "-unconfined";
 // pdf-three-engines on three threads whatever the processors.
 constexpr std::string_view kSequentialPdf = "pdf-sequential";
 constexpr std::string_view kThreeEnginePdf = "pdf-three-engines";
+// pdf-unwatched on as many threads as processors, busy or not.
+constexpr std::string_view kUnwatchedPdf = "pdf-unwatched";
 constexpr int kThreeEngines = 3;
 constexpr int kProbeTargetArguments = 4;
 
@@ -167,6 +173,10 @@ int helperMain(int argc, char** argv) {
   }
   if ((road == "attempts" || road == "attempts-threaded") && argc == 2 + kProbeTargetArguments) {
     return probeAttempts(confinement, road == "attempts-threaded", argv + 2);
+  }
+  if (road == kUnwatchedPdf) {
+    processors.watched = false;
+    road = "pdf";
   }
   if (road == kSequentialPdf || road == kThreeEnginePdf) {
     processors.given = road == kSequentialPdf ? 1 : kThreeEngines;
