@@ -116,11 +116,10 @@ std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement con
     // Threads start here, after confinement, which binds them as well.
     ProcessorShare measured;
     EveryProcessorFree given;
-    return pdfRoadAnswer(openPdf(std::make_shared<const std::string>(*std::move(bytes))),
-                         tesseractRecognizer, processors.count(),
-                         processors.given || !processors.watched
-                             ? static_cast<ProcessorWatch&>(given)
-                             : measured);
+    return pdfRoadAnswer(
+        openPdf(std::make_shared<const std::string>(*std::move(bytes))), tesseractRecognizer,
+        processors.count(),
+        processors.given || !processors.watched ? static_cast<ProcessorWatch&>(given) : measured);
   }
   return imageRoadAnswer(loadImage(*bytes), tesseractRecognizer());
 }

@@ -258,6 +258,7 @@ double readScale(const Measures& page, bool fewRows) {
 
 std::vector<Region> asBlocks(const std::vector<Box>& boxes) {
   std::vector<Region> regions;
+  regions.reserve(boxes.size());
   for (const Box& box : boxes) regions.push_back(Region{box});
   return regions;
 }
