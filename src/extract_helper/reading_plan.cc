@@ -91,9 +91,6 @@ constexpr int kLargestWordHeight = 3;
 // and a half. A column holds at least kFewestColumnWords words.
 constexpr double kNarrowestGutter = 1.2;
 constexpr int kFewestColumnWords = 3;
-// A box lower than a half of the page's word height is no word of its
-// text: a rule, an underline.
-constexpr int kFlatWordShare = 2;
 // A gutter's columns of pixels hold at most this share of the ink of a
 // typical column of text: noise, never a glyph.
 constexpr double kGutterInkShare = 0.2;
@@ -653,33 +650,16 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
     }
   }
   if (gutterMiddles.empty()) return {};
-  // A heading or a header line across the columns above them, or a footer
-  // below, is read whole, as a block of the page's width.
-  int top = 0, bottom = layout.height;
-  for (const Box& word : words) {
-    const bool across = std::any_of(gutterMiddles.begin(), gutterMiddles.end(), [&](int middle) {
-      return word.left < middle && word.right > middle;
-    });
-    if (!across || word.height() * kFlatWordShare < page.wordHeight) continue;
-    if (word.top + word.bottom < layout.height) {
-      top = std::max(top, word.bottom);
-    } else {
-      bottom = std::min(bottom, word.top);
-    }
-  }
-  if (bottom - top < kFewestRowsForLayout * page.wordHeight) return {};
-  // Stripes from gutter to gutter between them: text the layout did not
-  // take for words is read too.
-  std::vector<Box> regions;
-  if (top > 0) regions.push_back(Box{0, 0, layout.width, top});
+  // Stripes from gutter to gutter, the whole height of the page: text the
+  // layout did not take for words is read too.
+  std::vector<Box> stripes;
   int left = 0;
   for (const int middle : gutterMiddles) {
-    regions.push_back(Box{left, top, middle, bottom});
+    stripes.push_back(Box{left, 0, middle, layout.height});
     left = middle;
   }
-  regions.push_back(Box{left, top, layout.width, bottom});
-  if (bottom < layout.height) regions.push_back(Box{0, bottom, layout.width, layout.height});
-  return regions;
+  stripes.push_back(Box{left, 0, layout.width, layout.height});
+  return stripes;
 }
 
 std::vector<Box> mergedOverlaps(std::vector<Box> boxes) {

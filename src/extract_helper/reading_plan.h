@@ -81,11 +81,10 @@ bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent);
 // columns.
 bool isFewRows(const Measures& page);
 
-// The columns of a page whose words stand apart with a gap down the page
-// wider than word gaps can be (a gutter), in reading order: a block of the
-// page's width above them where a heading crosses a gutter, the stripes
-// from gutter to gutter left to right, and a block below them where a
-// footer does. Empty when there are not two columns of several words.
+// The columns of a page whose words stand apart with a gap down the whole
+// page wider than word gaps can be (a gutter): stripes of the page's whole
+// height from gutter to gutter, left to right; empty when there are not
+// two columns of several words.
 std::vector<Box> gutterColumns(const Layout& layout, const Measures& page);
 
 // Whether the page's words stand on end, as on a page turned a quarter:

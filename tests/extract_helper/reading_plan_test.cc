@@ -123,21 +123,6 @@ TEST(ReadingPlanTest, AGutterIsBlankInThePixelsToo) {
   EXPECT_EQ(gutterColumns(page, measure(page)).size(), 2u);
 }
 
-// A header line across the gutter is read whole above the columns, not
-// cut in two with them.
-TEST(ReadingPlanTest, AHeadingAcrossTheGutterIsReadAboveTheColumns) {
-  Layout page = textPage(2200, 1200, 15, 2, 30);
-  page.words.push_back(Box{800, 5, 1400, 28});  // a header line's word
-  page.inkPerColumn.assign(2200, 40);
-  for (int x = 1030; x < 1170; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 3;
-  const std::vector<Box> regions = gutterColumns(page, measure(page));
-  ASSERT_EQ(regions.size(), 3u);
-  EXPECT_EQ(regions[0], (Box{0, 0, 2200, 28}));
-  EXPECT_EQ(regions[1].top, 28);
-  EXPECT_EQ(regions[1].bottom, 1200);
-  EXPECT_EQ(regions[2].left, regions[1].right);
-}
-
 TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
   // Grey text (90) on a grey background (170): a fixed threshold of 128
   // would still part them, but one of 60 or 200 would not.
