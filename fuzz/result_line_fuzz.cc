@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "common/limits.h"
-#include "extract_answer/extraction_answer.h"
-#include "platform/unicode.h"
+#include "extraction/wire/extraction_answer.h"
+#include "formats/unicode.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fileprobe::setGlobalLimits();

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "platform/json.h"
+#include "formats/json.h"
 
 namespace fileprobe {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/arguments.h"
-#include "platform/errno_map.h"
+#include "formats/macos_errno.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
 

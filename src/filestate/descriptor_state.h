@@ -4,8 +4,8 @@
 
 #include <string_view>
 
+#include "formats/json.h"
 #include "platform/file_status.h"
-#include "platform/json.h"
 #include "platform/unique_fd.h"
 
 namespace fileprobe {

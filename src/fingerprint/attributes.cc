@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "filestate/metadata_failure.h"
-#include "platform/unicode.h"
+#include "formats/unicode.h"
 #include "platform/xattr.h"
 
 namespace fileprobe {

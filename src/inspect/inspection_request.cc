@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "common/bounded_read.h"
-#include "platform/json.h"
+#include "formats/json.h"
 
 namespace fileprobe {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/json.h"
+#include "formats/json.h"
 
 namespace fileprobe {
 

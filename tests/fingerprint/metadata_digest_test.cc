@@ -7,7 +7,7 @@
 
 #include "filestate/metadata_failure.h"
 #include "fingerprint/attributes.h"
-#include "platform/errno_map.h"
+#include "formats/macos_errno.h"
 
 namespace fileprobe {
 namespace {
