@@ -7,10 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace fileprobe {
+#include "inspect/inspection_limits.h"
 
-inline constexpr std::size_t maximumRequestBytes = 1048576;
-inline constexpr std::size_t maximumRequestPaths = 1024;
+namespace fileprobe {
 
 inline constexpr std::string_view kRequestUnreadable = "검사 요청을 읽을 수 없어요.";
 inline constexpr std::string_view kRequestTooLarge = "검사 요청은 1MiB 이하로 나누어 주세요.";

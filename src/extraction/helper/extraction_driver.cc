@@ -148,8 +148,8 @@ ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
 
   ExtractionAnswer answer;
   answer.text = joined(run.pageTexts, kPageSeparator);
-  answer.method = std::string(run.ocrUsed ? kMethodOcr : kMethodText);
-  if (answer.text.empty()) answer.method = std::string(kMethodFilename);
+  answer.method = run.ocrUsed ? Method::ocr : Method::text;
+  if (answer.text.empty()) answer.method = Method::filename;
   if (!warnings.empty()) answer.warning = joined(warnings, kWarningSeparator);
   return answer;
 }
@@ -166,7 +166,7 @@ ExtractionAnswer imageRoadAnswer(const std::optional<Bitmap>& image,
   if (!image) return filenameAnswer(kWarningUnreadableImage);
   std::optional<std::string> recognised = recognisedWithoutJunk(recognize(*image));
   if (!recognised) return filenameAnswer(kWarningImageNotRecognised);
-  return {*std::move(recognised), std::string(kMethodOcr), std::string(kWarningImageRecognised)};
+  return {*std::move(recognised), Method::ocr, std::string(kWarningImageRecognised)};
 }
 
 }  // namespace fileprobe

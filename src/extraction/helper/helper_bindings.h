@@ -17,10 +17,10 @@ namespace fileprobe {
 // slash ("" when it cannot be told); read once, before confinement.
 std::string moduleFolder();
 
-// Loads the module of `road` ("pdf" or "image") without calling into it,
+// Loads the module of `road` without calling into it,
 // so that the helper can confine itself between loading and parsing. A
 // module that cannot be loaded fails the road's first use instead.
-void loadRoadModule(std::string_view road);
+void loadRoadModule(Road road);
 
 // The PDF in `bytes`, or nothing when it cannot be opened or is locked
 // (no password is ever tried). The access keeps `bytes` alive.

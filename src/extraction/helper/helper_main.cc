@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "common/bounded_read.h"
-#include "common/limits.h"
 #include "extraction/helper/confinement.h"
 #include "extraction/helper/extraction_driver.h"
 #include "extraction/helper/helper_bindings.h"
 #include "extraction/wire/extraction_answer.h"
+#include "extraction/wire/extraction_limits.h"
 #include "formats/unicode.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
@@ -97,9 +97,9 @@ struct Processors {
 };
 
 // Nothing when the helper could not confine itself: it must not parse then.
-std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement confinement,
+std::optional<ExtractionAnswer> answerFor(Road road, Confinement confinement,
                                           Processors processors) {
-  auto bytes = boundedInput(maximumFileBytes);
+  auto bytes = boundedInput(kMaximumFileBytes);
   if (!bytes) return filenameAnswer(kWarningUnreadableOrTooLarge);
   // The road's library is loaded before confinement, as loading is not
   // parsing; recognition is loaded later, only for a page or image that
@@ -109,7 +109,7 @@ std::optional<ExtractionAnswer> answerFor(std::string_view road, Confinement con
   if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0) {
     return std::nullopt;
   }
-  if (road == "pdf") {
+  if (road == Road::pdf) {
     // Threads start here, after confinement, which binds them as well.
     return pdfRoadAnswer(openPdf(std::make_shared<const std::string>(*std::move(bytes))),
                          tesseractRecognizer, processors.count());
@@ -151,7 +151,6 @@ int probeAttempts(Confinement confinement, bool threaded, char** targets) {
 #endif
 
 int helperMain(int argc, char** argv) {
-  setGlobalLimits();
   if (argc < 2) return kUsageStatus;
   std::string_view road = argv[1];
   Confinement confinement = Confinement::kOn;
@@ -170,15 +169,16 @@ int helperMain(int argc, char** argv) {
   }
 #endif
   if (argc != 2) return kUsageStatus;
-  if (road != "pdf" && road != "image") return kUsageStatus;
-  std::optional<ExtractionAnswer> confinedAnswer = answerFor(road, confinement, processors);
+  const std::optional<Road> known = roadOfWord(road);
+  if (!known) return kUsageStatus;
+  std::optional<ExtractionAnswer> confinedAnswer = answerFor(*known, confinement, processors);
   if (!confinedAnswer) return EXIT_FAILURE;
   ExtractionAnswer answer = *std::move(confinedAnswer);
   // The job cuts the text again; cutting here keeps the answer small.
-  answer.text = std::string(firstCharacters(answer.text, maximumCharacters));
+  answer.text = std::string(firstCharacters(answer.text, kMaximumCharacters));
   auto bytes = answerBytes(answer);
   // Text that is not UTF-8 ends as the job's own unserialisable result would.
-  if (!bytes) bytes = answerBytes({"", std::string(kMethodFilename), std::nullopt});
+  if (!bytes) bytes = answerBytes({"", Method::filename, std::nullopt});
   if (!bytes || writeAll(kAnswerDescriptor, *bytes) != 0) return EXIT_FAILURE;
   // Straight out: no destructors of the libraries' global state, which a
   // damaged file may have left inconsistent.

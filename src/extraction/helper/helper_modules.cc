@@ -26,8 +26,8 @@ std::string moduleFolder() {
   return folder;
 }
 
-void loadRoadModule(std::string_view road) {
-  if (road == "pdf") {
+void loadRoadModule(Road road) {
+  if (road == Road::pdf) {
     moduleEntry<OpenPdfEntry>(kPdfModule, kOpenPdfEntry);
   } else {
     moduleEntry<LoadImageEntry>(kImageModule, kLoadImageEntry);

@@ -1,6 +1,6 @@
 #include "extraction/job/extraction_input.h"
 
-#include "common/limits.h"
+#include "extraction/wire/extraction_limits.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
 
@@ -13,7 +13,7 @@ bool openExtractionInput(const std::string& path, UniqueFd& out) {
   FileStatus status;
   if (statDescriptor(file.get(), status) != 0) return false;
   if (!isRegularFile(status) || status.size < 0 ||
-      static_cast<std::uint64_t>(status.size) > maximumFileBytes) {
+      static_cast<std::uint64_t>(status.size) > kMaximumFileBytes) {
     return false;
   }
   if (clearNonBlocking(file.get()) != 0) return false;

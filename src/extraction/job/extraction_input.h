@@ -9,7 +9,7 @@ namespace fileprobe {
 
 // Opens `path` for reading (following symbolic links, as reading the path
 // does) and keeps it only when the open descriptor is a regular file of at
-// most maximumFileBytes; afterwards the file is read only through it, so a
+// most kMaximumFileBytes; afterwards the file is read only through it, so a
 // name swapped after the test cannot bring other bytes in. The descriptor
 // reads blocking. Returns false for anything else: a missing or unreadable
 // file, a directory, FIFO, socket or device, or a file too large.

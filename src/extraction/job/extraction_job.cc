@@ -30,7 +30,7 @@ constexpr std::uint64_t kHelperAddressSpaceBytes = 2ull << 30;
 constexpr std::uint64_t kHelperCpuSeconds = 120;
 constexpr std::chrono::milliseconds kHelperStallWindow{30'000};
 constexpr std::chrono::milliseconds kHelperOuterBound{30 * 60'000};
-// The helper cuts its text to maximumCharacters before answering; this only
+// The helper cuts its text to kMaximumCharacters before answering; this only
 // stops a runaway answer from filling the job's memory.
 constexpr std::size_t kMaximumAnswerBytes = 32u << 20;
 
@@ -75,19 +75,18 @@ ExtractionAnswer helperAnswer(Road road, int fileDescriptor) {
 
 int runExtractionJob(const Arguments& arguments) {
   if (arguments.size() != 2) {
-    emit("", kMethodFilename, kWarningNoFile);
+    emit(filenameAnswer(kWarningNoFile));
     return kStatusDone;
   }
   const std::string path(arguments[1]);
   UniqueFd file;
   if (!openExtractionInput(path, file)) {
-    emit("", kMethodFilename, kWarningUnreadableOrTooLarge);
+    emit(filenameAnswer(kWarningUnreadableOrTooLarge));
     return kStatusDone;
   }
   const ExtractionAnswer answer = helperAnswer(roadForPath(path), file.get());
   file.reset();
-  emit(answer.text, answer.method,
-       answer.warning ? std::optional<std::string_view>(*answer.warning) : std::nullopt);
+  emit(answer);
   return kStatusDone;
 }
 

@@ -1,14 +1,34 @@
 #include "extraction/wire/extraction_answer.h"
 
-#include "common/limits.h"
 #include "common/result_line.h"
+#include "extraction/wire/extraction_limits.h"
 #include "formats/json.h"
 #include "formats/unicode.h"
 
 namespace fileprobe {
+namespace {
+
+// The method's word in the answer and in the result line.
+std::string_view methodWord(Method method) {
+  switch (method) {
+    case Method::text: return "text";
+    case Method::ocr: return "ocr";
+    case Method::filename: break;
+  }
+  return "filename";
+}
+
+std::optional<Method> methodOfWord(std::string_view word) {
+  for (const Method method : {Method::text, Method::ocr, Method::filename}) {
+    if (word == methodWord(method)) return method;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 ExtractionAnswer filenameAnswer(std::string_view warning) {
-  return {"", std::string(kMethodFilename), std::string(warning)};
+  return {"", Method::filename, std::string(warning)};
 }
 
 std::string_view cannotReadWarning(Road road) {
@@ -18,7 +38,7 @@ std::string_view cannotReadWarning(Road road) {
 std::optional<std::string> answerBytes(const ExtractionAnswer& answer) {
   ResultDictionary dictionary;
   dictionary.set("text", answer.text);
-  dictionary.set("method", answer.method);
+  dictionary.set("method", std::string(methodWord(answer.method)));
   if (answer.warning) dictionary.set("warning", *answer.warning);
   return serializeCompact(dictionary);
 }
@@ -28,31 +48,30 @@ std::optional<ExtractionAnswer> parseAnswer(std::string_view bytes) {
   if (!members) return std::nullopt;
   ExtractionAnswer answer;
   bool haveText = false;
-  bool haveMethod = false;
+  std::optional<Method> method;
   for (const auto& [key, value] : *members) {
     if (key == "text" && !haveText) {
       answer.text = value;
       haveText = true;
-    } else if (key == "method" && !haveMethod) {
-      answer.method = value;
-      haveMethod = true;
+    } else if (key == "method" && !method) {
+      method = methodOfWord(value);
+      if (!method) return std::nullopt;
     } else if (key == "warning" && !answer.warning) {
       answer.warning = value;
     } else {
       return std::nullopt;
     }
   }
-  const bool knownMethod = answer.method == kMethodText || answer.method == kMethodOcr ||
-                           answer.method == kMethodFilename;
-  if (!haveText || !haveMethod || !knownMethod) return std::nullopt;
+  if (!haveText || !method) return std::nullopt;
+  answer.method = *method;
   return answer;
 }
 
-void emit(std::string_view text, std::string_view method, std::optional<std::string_view> warning) {
+void emit(const ExtractionAnswer& answer) {
   ResultDictionary result;
-  result.set("text", std::string(firstCharacters(text, maximumCharacters)));
-  result.set("method", std::string(method));
-  if (warning) result.set("warning", std::string(*warning));
+  result.set("text", std::string(firstCharacters(answer.text, kMaximumCharacters)));
+  result.set("method", std::string(methodWord(answer.method)));
+  if (answer.warning) result.set("warning", *answer.warning);
   if (!writeResultLine(result)) writeFixedLine(kExtractionFallbackLine);
 }
 

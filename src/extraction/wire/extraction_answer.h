@@ -12,9 +12,9 @@
 
 namespace fileprobe {
 
-inline constexpr std::string_view kMethodText = "text";
-inline constexpr std::string_view kMethodOcr = "ocr";
-inline constexpr std::string_view kMethodFilename = "filename";
+// How the text was found: the PDF's text layer, recognition, or none at all
+// (the caller falls back on the file's name).
+enum class Method { text, ocr, filename };
 
 // The Korean sentences the extraction job shows the user.
 inline constexpr std::string_view kWarningNoFile = "인식할 파일을 확인할 수 없어요.";
@@ -39,7 +39,7 @@ inline constexpr std::string_view kExtractionFallbackLine = R"({"text":"","metho
 
 struct ExtractionAnswer {
   std::string text;
-  std::string method;  // kMethodText, kMethodOcr or kMethodFilename
+  Method method = Method::filename;
   std::optional<std::string> warning;
   bool operator==(const ExtractionAnswer&) const = default;
 };
@@ -53,13 +53,13 @@ std::string_view cannotReadWarning(Road road);
 std::optional<std::string> answerBytes(const ExtractionAnswer& answer);
 
 // The answer in `bytes` when they hold exactly one object with a string
-// `text`, a `method` of the three known ones, an optional string `warning`
+// `text`, a `method` naming one of the three, an optional string `warning`
 // and no other member; nothing for anything else.
 std::optional<ExtractionAnswer> parseAnswer(std::string_view bytes);
 
 // Writes {"text","method"[,"warning"]} as the run's one line, with the text
-// cut to maximumCharacters user-perceived characters. An absent warning
+// cut to kMaximumCharacters user-perceived characters. An absent warning
 // leaves the key out; an empty one is written.
-void emit(std::string_view text, std::string_view method, std::optional<std::string_view> warning);
+void emit(const ExtractionAnswer& answer);
 
 }  // namespace fileprobe

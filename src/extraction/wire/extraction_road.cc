@@ -15,4 +15,11 @@ Road roadForPath(std::string_view path) {
 
 std::string_view roadWord(Road road) { return road == Road::pdf ? "pdf" : "image"; }
 
+std::optional<Road> roadOfWord(std::string_view word) {
+  for (const Road road : {Road::pdf, Road::image}) {
+    if (word == roadWord(road)) return road;
+  }
+  return std::nullopt;
+}
+
 }  // namespace fileprobe

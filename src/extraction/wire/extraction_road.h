@@ -1,6 +1,7 @@
 // Which reader a file goes to, chosen by the extension of its name.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 namespace fileprobe {
@@ -12,7 +13,9 @@ enum class Road { pdf, image };
 // extension included.
 Road roadForPath(std::string_view path);
 
-// The word that tells the extraction helper which road to take.
+// The word that tells the extraction helper which road to take, and the
+// road a word names (nothing for any other word).
 std::string_view roadWord(Road road);
+std::optional<Road> roadOfWord(std::string_view word);
 
 }  // namespace fileprobe

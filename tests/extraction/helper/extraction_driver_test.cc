@@ -60,7 +60,7 @@ TEST(PdfRoadTest, FortyCharactersAreTakenThirtyNineAreRecognised) {
       {{.text = " " + kGoodText + "\n"}, {.text = repeated("é", 39), .recognised = "recognised"}}};
   const ExtractionAnswer answer = run(fake);
   EXPECT_EQ(fake.recognisedPages, std::vector<int>{1});
-  EXPECT_EQ(answer, (ExtractionAnswer{kGoodText + "\n\nrecognised", "ocr",
+  EXPECT_EQ(answer, (ExtractionAnswer{kGoodText + "\n\nrecognised", Method::ocr,
                                       std::string(kWarningOcrMayErr)}));
 }
 
@@ -80,7 +80,7 @@ TEST(PdfRoadTest, RenderedPageHasLongerSide1800) {
 
 TEST(PdfRoadTest, MissingPageIsSkippedSilently) {
   FakePdf fake{{{.text = std::nullopt}, {.text = kGoodText}}};
-  EXPECT_EQ(run(fake), (ExtractionAnswer{kGoodText, "text", std::nullopt}));
+  EXPECT_EQ(run(fake), (ExtractionAnswer{kGoodText, Method::text, std::nullopt}));
 }
 
 // Without a bitmap, with a failed recognition and with an unusable box
@@ -94,17 +94,19 @@ TEST(PdfRoadTest, ShortTextIsKeptWheneverRecognitionCannotHelp) {
   for (const FakePage& page : failing) {
     FakePdf fake{{page}};
     EXPECT_EQ(run(fake),
-              (ExtractionAnswer{"ten chars!", "text", std::string(kWarningSomePagesFailed)}));
+              (ExtractionAnswer{"ten chars!", Method::text, std::string(kWarningSomePagesFailed)}));
   }
   FakePdf nan{{{.box = {std::numeric_limits<double>::quiet_NaN(), 792}}}};
-  EXPECT_EQ(run(nan), (ExtractionAnswer{"", "filename", std::string(kWarningSomePagesFailed)}));
+  EXPECT_EQ(run(nan),
+            (ExtractionAnswer{"", Method::filename, std::string(kWarningSomePagesFailed)}));
   EXPECT_TRUE(nan.scales.empty());
 }
 
 // Recognition that finds nothing leaves the page's own text.
 TEST(PdfRoadTest, AnEmptyRecognitionKeepsThePagesText) {
   FakePdf shortText{{{.text = "short"}}};
-  EXPECT_EQ(run(shortText), (ExtractionAnswer{"short", "ocr", std::string(kWarningOcrMayErr)}));
+  EXPECT_EQ(run(shortText),
+            (ExtractionAnswer{"short", Method::ocr, std::string(kWarningOcrMayErr)}));
 }
 
 // Junk characters never count as text and never come out, on either road;
@@ -113,19 +115,21 @@ TEST(PdfRoadTest, JunkIsNeverText) {
   const std::string privateUse = repeated("\uE0FC", 60);
   const std::string byteSwapped = repeated("\u4D00\u7500\u6C00", 20);
   FakePdf mixed{{{.text = privateUse + kGoodText + privateUse}}};
-  EXPECT_EQ(run(mixed), (ExtractionAnswer{kGoodText, "text", std::nullopt}));
+  EXPECT_EQ(run(mixed), (ExtractionAnswer{kGoodText, Method::text, std::nullopt}));
   FakePdf shortReal{{{.text = privateUse + "short"}}};
-  EXPECT_EQ(run(shortReal), (ExtractionAnswer{"short", "ocr", std::string(kWarningOcrMayErr)}));
+  EXPECT_EQ(run(shortReal),
+            (ExtractionAnswer{"short", Method::ocr, std::string(kWarningOcrMayErr)}));
   EXPECT_EQ(shortReal.recognisedPages, std::vector<int>{0});
   FakePdf swapped{{{.text = byteSwapped, .recognised = "Multi\uFFFDcolor"}}};
-  EXPECT_EQ(run(swapped), (ExtractionAnswer{"Multi color", "ocr", std::string(kWarningOcrMayErr)}));
+  EXPECT_EQ(run(swapped),
+            (ExtractionAnswer{"Multi color", Method::ocr, std::string(kWarningOcrMayErr)}));
   // Recognition failed, or found only junk: nothing of the page's layer.
   FakePdf failed{{{.text = byteSwapped, .recognised = std::nullopt}}};
   EXPECT_EQ(run(failed), filenameAnswer(kWarningSomePagesFailed));
   FakePdf junkOnly{{{.text = byteSwapped, .recognised = "\uE000"}}};
   EXPECT_EQ(run(junkOnly), filenameAnswer(kWarningOcrMayErr));
   EXPECT_EQ(imageRoadAnswer(Bitmap{}, [](const Bitmap&) { return std::string("a\x01\uF000b"); }),
-            (ExtractionAnswer{"a b", "ocr", std::string(kWarningImageRecognised)}));
+            (ExtractionAnswer{"a b", Method::ocr, std::string(kWarningImageRecognised)}));
 }
 
 TEST(PdfRoadTest, AllWarningsInTheirOrder) {
@@ -133,7 +137,7 @@ TEST(PdfRoadTest, AllWarningsInTheirOrder) {
   const std::string expected = std::string(kWarningFirstThreePages) + " " +
                                std::string(kWarningSomePagesFailed) + " " +
                                std::string(kWarningOcrMayErr);
-  EXPECT_EQ(run(fake), (ExtractionAnswer{"found", "ocr", expected}));
+  EXPECT_EQ(run(fake), (ExtractionAnswer{"found", Method::ocr, expected}));
 }
 
 TEST(ImageRoadTest, AnswersByWhatLoadingAndRecognitionGave) {
@@ -146,7 +150,7 @@ TEST(ImageRoadTest, AnswersByWhatLoadingAndRecognitionGave) {
             filenameAnswer(kWarningImageNotRecognised));
   // An image without text stays an "ocr" answer.
   EXPECT_EQ(imageRoadAnswer(Bitmap{}, recognising("")),
-            (ExtractionAnswer{"", "ocr", std::string(kWarningImageRecognised)}));
+            (ExtractionAnswer{"", Method::ocr, std::string(kWarningImageRecognised)}));
 }
 
 }  // namespace

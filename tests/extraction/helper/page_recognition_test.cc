@@ -120,7 +120,7 @@ TEST(ParallelRecognitionTest, SameAnswerAsReadingOneAfterTheOther) {
                                std::string(kWarningSomePagesFailed) + " " +
                                std::string(kWarningOcrMayErr);
   EXPECT_EQ(oneByOne,
-            (ExtractionAnswer{"page one\n\nrecognised 1\n\nrecognised 2", "ocr", warnings}));
+            (ExtractionAnswer{"page one\n\nrecognised 1\n\nrecognised 2", Method::ocr, warnings}));
   EXPECT_EQ(sideBySide, oneByOne);
   EXPECT_FALSE(scan.renderedElsewhere);
   // Three threads, each with a recognizer of its own.
@@ -151,7 +151,7 @@ TEST(ParallelRecognitionTest, SlowOrThrowingPageFailsAlone) {
   const ExtractionAnswer answer =
       pdfRoadAnswer(scan.access(), recognizers.factory(), kThreeProcessors);
   EXPECT_TRUE(othersFinishedMeanwhile);
-  EXPECT_EQ(answer, (ExtractionAnswer{"short\n\nlast page", "ocr",
+  EXPECT_EQ(answer, (ExtractionAnswer{"short\n\nlast page", Method::ocr,
                                       std::string(kWarningSomePagesFailed) + " " +
                                           std::string(kWarningOcrMayErr)}));
 }

@@ -15,5 +15,10 @@ TEST(ExtractionRoadTest, PdfByLowerCasedLastExtensionOfTheFinalName) {
   }
 }
 
+TEST(ExtractionRoadTest, EachRoadIsReadBackFromItsWordAndNoOtherWord) {
+  for (const Road road : {Road::pdf, Road::image}) EXPECT_EQ(roadOfWord(roadWord(road)), road);
+  for (const char* word : {"", "PDF", "pdf ", "images"}) EXPECT_FALSE(roadOfWord(word)) << word;
+}
+
 }  // namespace
 }  // namespace fileprobe

@@ -1,4 +1,4 @@
-// The process-wide limits, set by the entry point before any job runs.
+// The bounds of text extraction, the same in the job and in its helper.
 #pragma once
 
 #include <cstdint>
@@ -6,10 +6,8 @@
 namespace fileprobe {
 
 // Longest extracted text written, in user-perceived characters.
-extern std::int64_t maximumCharacters;
+inline constexpr std::int64_t kMaximumCharacters = 60000;
 // Largest file the extraction job reads, in bytes (64 MiB).
-extern std::uint64_t maximumFileBytes;
-
-void setGlobalLimits();
+inline constexpr std::uint64_t kMaximumFileBytes = 64ull << 20;
 
 }  // namespace fileprobe
