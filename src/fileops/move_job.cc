@@ -34,8 +34,8 @@ bool isMovableKind(const FileStatus& status) {
   return isRegularFile(status) || isDirectory(status);
 }
 
-bool isIdentifiedItem(const FileStatus& status, std::uint64_t device, std::uint64_t inode) {
-  return status.device == device && status.inode == inode && isMovableKind(status);
+bool isIdentifiedItem(const FileStatus& status, ItemIdentity expected) {
+  return identityOf(status) == expected && isMovableKind(status);
 }
 
 struct NamedItem {
@@ -51,12 +51,12 @@ struct NamedItem {
 // destination cannot be read, nothing more is done: both items stay where
 // they are, and the answer is still ESTALE.
 int confirmMovedItem(const MoveOperations& operations, NamedItem from, NamedItem to,
-                     std::uint64_t device, std::uint64_t inode) {
+                     ItemIdentity expected) {
   FileStatus moved;
   if (const int error = operations.statAt(to.parent, to.name, moved); error != 0) {
     return ESTALE;
   }
-  if (isIdentifiedItem(moved, device, inode)) return 0;
+  if (isIdentifiedItem(moved, expected)) return 0;
   (void)operations.rename(to.parent, to.name, from.parent, from.name);
   return ESTALE;
 }
@@ -85,6 +85,7 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
   if (!isMovablePath(source) || !isMovablePath(destination) || !expectedDevice || !expectedInode) {
     return EINVAL;
   }
+  const ItemIdentity expected{*expectedDevice, *expectedInode};
   const std::string sourceName(finalNameOf(source));
   const std::string destinationName(finalNameOf(destination));
 
@@ -111,10 +112,7 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
       error != 0) {
     return closeParents(error);
   }
-  if (status.device != *expectedDevice || status.inode != *expectedInode ||
-      !isMovableKind(status)) {
-    return closeParents(ESTALE);
-  }
+  if (!isIdentifiedItem(status, expected)) return closeParents(ESTALE);
 
   // Never a plain rename as a fallback: a file system that cannot refuse to
   // replace makes the move fail instead.
@@ -122,7 +120,7 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
   const NamedItem to{destinationParent.descriptor.get(), destinationName};
   const int renameError = operations.rename(from.parent, from.name, to.parent, to.name);
   if (renameError != 0) return closeParents(renameError);
-  const int outcome = confirmMovedItem(operations, from, to, *expectedDevice, *expectedInode);
+  const int outcome = confirmMovedItem(operations, from, to, expected);
   // Both folders have changed whatever the outcome (a rename back changes
   // them again), and the outcome stands whatever the syncs report; they only
   // ask for both directory entries to reach the disk.

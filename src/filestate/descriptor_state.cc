@@ -1,6 +1,5 @@
 #include "filestate/descriptor_state.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -18,10 +17,9 @@ FileStatus descriptorStat(int descriptor) {
 }
 
 bool sameSourceState(const FileStatus& first, const FileStatus& second) {
-  return first.device == second.device && first.mode == second.mode &&
-         first.inode == second.inode && first.owner == second.owner &&
-         first.group == second.group && first.size == second.size && first.flags == second.flags &&
-         first.modificationTime == second.modificationTime &&
+  return identityOf(first) == identityOf(second) && first.mode == second.mode &&
+         first.owner == second.owner && first.group == second.group && first.size == second.size &&
+         first.flags == second.flags && first.modificationTime == second.modificationTime &&
          first.statusChangeTime == second.statusChangeTime;
 }
 
@@ -40,7 +38,7 @@ StringDictionary attestedState(const FileStatus& state) {
 DirectoryOpening openDirectoryWithoutLinks(std::string_view path) {
   DirectoryOpening opening;
   const std::vector<std::string_view> components = pathComponents(path);
-  if (!isAbsolutePath(path) || std::any_of(components.begin(), components.end(), isDotComponent)) {
+  if (!isAbsolutePath(path) || hasDotComponent(path)) {
     opening.error = EINVAL;
     return opening;
   }

@@ -46,16 +46,14 @@ std::string_view walkRefusal(const std::vector<std::string_view>& components, Fi
 
 bool stillSameItem(const std::string& path, const FileStatus& item) {
   FileStatus now;
-  return statPathNoFollow(path, now) == 0 && now.device == item.device && now.inode == item.inode &&
+  return statPathNoFollow(path, now) == 0 && identityOf(now) == identityOf(item) &&
          fileType(now) == fileType(item);
 }
 
 Verdict verdictOf(const std::string& path) {
   if (!hasAbsoluteForm(path)) return refused(kNotAbsolute);
+  if (hasDotComponent(path)) return refused(kNotNormalised);
   const std::vector<std::string_view> components = pathComponents(path);
-  for (const std::string_view component : components) {
-    if (isDotComponent(component)) return refused(kNotNormalised);
-  }
   FileStatus item;
   if (const std::string_view refusal = walkRefusal(components, item); !refusal.empty()) {
     return refused(refusal);

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/retry.h"
+
 namespace fileprobe {
 namespace {
 
@@ -35,11 +37,11 @@ FileStatus statusOf(const struct statx& record) {
 
 int statxInto(int directory, const char* name, int flags, FileStatus& out) {
   struct statx record {};
-  int result;
-  do {
-    result = ::statx(directory, name, flags, kStatxFields, &record);
-  } while (result != 0 && errno == EINTR);
-  if (result != 0) return errno;
+  if (const int error =
+          retryOnInterrupt([&] { return ::statx(directory, name, flags, kStatxFields, &record); });
+      error != 0) {
+    return error;
+  }
   out = statusOf(record);
   return 0;
 }

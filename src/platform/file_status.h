@@ -30,6 +30,16 @@ struct FileStatus {
   Timestamp creationTime;
 };
 
+// What tells one item from another: its device and inode. Each check that
+// an item is still, or is not, a given one compares these.
+struct ItemIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const ItemIdentity&) const = default;
+};
+
+inline ItemIdentity identityOf(const FileStatus& status) { return {status.device, status.inode}; }
+
 // File type bits of `mode`; the same values on every POSIX system.
 inline constexpr std::uint32_t kFileTypeMask = 0170000;
 inline constexpr std::uint32_t kTypeRegular = 0100000;

@@ -22,10 +22,7 @@ constexpr int kNullWriteFlags = O_WRONLY | O_CLOEXEC;
 constexpr std::size_t kDirectoryChunkBytes = 8192;
 
 int openAtInto(int directory, const char* name, int flags, UniqueFd& out) {
-  int fd;
-  do {
-    fd = ::openat(directory, name, flags);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = retryInterrupted([&] { return ::openat(directory, name, flags); });
   if (fd < 0) return errno;
   out = UniqueFd(fd);
   return 0;
@@ -64,10 +61,8 @@ int directoryNames(int directory, std::vector<std::string>& names) {
   names.clear();
   alignas(dirent64) std::array<std::byte, kDirectoryChunkBytes> chunk;
   for (;;) {
-    ssize_t n;
-    do {
-      n = ::getdents64(directory, chunk.data(), chunk.size());
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n =
+        retryInterrupted([&] { return ::getdents64(directory, chunk.data(), chunk.size()); });
     if (n < 0) return errno;
     if (n == 0) return 0;
     for (ssize_t at = 0; at < n;) {
@@ -80,10 +75,8 @@ int directoryNames(int directory, std::vector<std::string>& names) {
 }
 
 int readSome(int descriptor, std::span<std::byte> buffer, std::size_t& got) {
-  ssize_t n;
-  do {
-    n = ::read(descriptor, buffer.data(), buffer.size());
-  } while (n < 0 && errno == EINTR);
+  const ssize_t n =
+      retryInterrupted([&] { return ::read(descriptor, buffer.data(), buffer.size()); });
   if (n < 0) return errno;
   got = static_cast<std::size_t>(n);
   return 0;
@@ -91,11 +84,9 @@ int readSome(int descriptor, std::span<std::byte> buffer, std::size_t& got) {
 
 int writeAll(int descriptor, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = ::write(descriptor, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    const ssize_t n =
+        retryInterrupted([&] { return ::write(descriptor, bytes.data(), bytes.size()); });
+    if (n < 0) return errno;
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   return 0;

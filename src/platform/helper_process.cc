@@ -16,6 +16,7 @@
 
 #include "platform/fs.h"
 #include "platform/process_activity.h"
+#include "platform/retry.h"
 #include "platform/unique_fd.h"
 
 namespace fileprobe {
@@ -190,9 +191,7 @@ int reap(Watch& watch, bool killNow, HelperOutcome& outcome) {
     }
   }
   ::kill(child, SIGKILL);
-  while (::waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
+  if (retryInterrupted([&] { return ::waitpid(child, &status, 0); }) < 0) return -1;
   return status;
 }
 

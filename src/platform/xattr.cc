@@ -14,10 +14,7 @@ constexpr int kReplaceOrCreate = 0;
 
 template <typename Call>
 int sizeResult(Call call, std::size_t& out) {
-  ssize_t n;
-  do {
-    n = call();
-  } while (n < 0 && errno == EINTR);
+  const ssize_t n = retryInterrupted(call);
   if (n < 0) return errno;
   out = static_cast<std::size_t>(n);
   return 0;

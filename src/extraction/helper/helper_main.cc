@@ -22,7 +22,6 @@
 #include "extraction/helper/helper_bindings.h"
 #include "extraction/wire/extraction_answer.h"
 #include "extraction/wire/extraction_limits.h"
-#include "formats/unicode.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
 #include "platform/processors.h"
@@ -173,10 +172,7 @@ int helperMain(int argc, char** argv) {
   if (!known) return kUsageStatus;
   std::optional<ExtractionAnswer> confinedAnswer = answerFor(*known, confinement, processors);
   if (!confinedAnswer) return EXIT_FAILURE;
-  ExtractionAnswer answer = *std::move(confinedAnswer);
-  // The job cuts the text again; cutting here keeps the answer small.
-  answer.text = std::string(firstCharacters(answer.text, kMaximumCharacters));
-  auto bytes = answerBytes(answer);
+  auto bytes = answerBytes(*confinedAnswer);
   // Text that is not UTF-8 ends as the job's own unserialisable result would.
   if (!bytes) bytes = answerBytes({"", Method::filename, std::nullopt});
   if (!bytes || writeAll(kAnswerDescriptor, *bytes) != 0) return EXIT_FAILURE;

@@ -30,8 +30,9 @@ constexpr std::uint64_t kHelperAddressSpaceBytes = 2ull << 30;
 constexpr std::uint64_t kHelperCpuSeconds = 120;
 constexpr std::chrono::milliseconds kHelperStallWindow{30'000};
 constexpr std::chrono::milliseconds kHelperOuterBound{30 * 60'000};
-// The helper cuts its text to kMaximumCharacters before answering; this only
-// stops a runaway answer from filling the job's memory.
+// The helper cuts its text to kMaximumCharacters before answering, and a
+// longer text is no answer; this only stops a runaway answer from filling
+// the job's memory first.
 constexpr std::size_t kMaximumAnswerBytes = 32u << 20;
 
 // The helper's whole environment. Poppler, libvips, tesseract and OpenMP

@@ -37,7 +37,7 @@ std::string_view cannotReadWarning(Road road) {
 
 std::optional<std::string> answerBytes(const ExtractionAnswer& answer) {
   ResultDictionary dictionary;
-  dictionary.set("text", answer.text);
+  dictionary.set("text", std::string(firstCharacters(answer.text, kMaximumCharacters)));
   dictionary.set("method", std::string(methodWord(answer.method)));
   if (answer.warning) dictionary.set("warning", *answer.warning);
   return serializeCompact(dictionary);
@@ -63,13 +63,16 @@ std::optional<ExtractionAnswer> parseAnswer(std::string_view bytes) {
     }
   }
   if (!haveText || !method) return std::nullopt;
+  if (countCharacters(answer.text, kMaximumCharacters + 1) > kMaximumCharacters) {
+    return std::nullopt;
+  }
   answer.method = *method;
   return answer;
 }
 
 void emit(const ExtractionAnswer& answer) {
   ResultDictionary result;
-  result.set("text", std::string(firstCharacters(answer.text, kMaximumCharacters)));
+  result.set("text", answer.text);
   result.set("method", std::string(methodWord(answer.method)));
   if (answer.warning) result.set("warning", *answer.warning);
   if (!writeResultLine(result)) writeFixedLine(kExtractionFallbackLine);

@@ -49,17 +49,19 @@ ExtractionAnswer filenameAnswer(std::string_view warning);
 // The warning when the file cannot be read on `road` at all.
 std::string_view cannotReadWarning(Road road);
 
-// The bytes the helper writes; nothing when the text is not valid UTF-8.
+// The bytes the helper writes, with the text cut to kMaximumCharacters
+// user-perceived characters (the one place the text is cut); nothing when
+// the text is not valid UTF-8.
 std::optional<std::string> answerBytes(const ExtractionAnswer& answer);
 
 // The answer in `bytes` when they hold exactly one object with a string
-// `text`, a `method` naming one of the three, an optional string `warning`
-// and no other member; nothing for anything else.
+// `text` of at most kMaximumCharacters, a `method` naming one of the three,
+// an optional string `warning` and no other member; nothing for anything
+// else.
 std::optional<ExtractionAnswer> parseAnswer(std::string_view bytes);
 
-// Writes {"text","method"[,"warning"]} as the run's one line, with the text
-// cut to kMaximumCharacters user-perceived characters. An absent warning
-// leaves the key out; an empty one is written.
+// Writes {"text","method"[,"warning"]} as the run's one line. An absent
+// warning leaves the key out; an empty one is written.
 void emit(const ExtractionAnswer& answer);
 
 }  // namespace fileprobe

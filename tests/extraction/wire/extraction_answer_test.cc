@@ -12,14 +12,16 @@ namespace {
 using nlohmann::json;
 using testing::standardOutputOf;
 
-std::string emitted(const std::string& text) {
-  return standardOutputOf([&] { emit({text, Method::text, std::nullopt}); });
-}
-
-TEST(EmitTest, CutsTheTextAtSixtyThousandCharacters) {
+// The helper's answer carries at most 60000 characters, and the job takes
+// no longer text as an answer.
+TEST(ExtractionAnswerTest, TextIsCutAtSixtyThousandCharactersOnTheWire) {
   const std::string exact(60000, 'x');
-  EXPECT_EQ(json::parse(emitted(exact))["text"], exact);
-  EXPECT_EQ(json::parse(emitted(exact + "y"))["text"], exact);
+  const auto answerText = [](const std::string& text) {
+    return parseAnswer(*answerBytes({text, Method::text, std::nullopt}))->text;
+  };
+  EXPECT_EQ(answerText(exact), exact);
+  EXPECT_EQ(answerText(exact + "y"), exact);
+  EXPECT_FALSE(parseAnswer(json{{"text", exact + "y"}, {"method", "text"}}.dump()));
 }
 
 TEST(EmitTest, FallsBackToTheFixedLineWhenTheTextIsNotUtf8) {
