@@ -77,7 +77,9 @@ int metadataResult(bool ok, MacosErrno reported, const FileStatus* source,
     result.set("source", attestedState(*source));
     result.set("destination", attestedState(*destination));
   }
-  const bool written = writeResultLine(result);
+  // The copy has no fallback line: a result that cannot be written is no
+  // line at all and status 3.
+  const bool written = writeResult(result, kNothingWritten);
   return written && ok ? kStatusDone : kStatusOperationFailed;
 }
 

@@ -24,7 +24,7 @@ void emitInspection(const ResultList& entries, std::optional<std::string_view> e
   ResultDictionary report;
   report.set("entries", entries);
   if (error) report.set("error", std::string(*error));
-  if (!writeResultLine(report)) writeFixedLine(kInspectionFallbackLine);
+  writeResult(report, kInspectionFallbackLine);
 }
 
 int inspectPathsFrom(int descriptor) {

@@ -75,7 +75,7 @@ void emit(const ExtractionAnswer& answer) {
   result.set("text", answer.text);
   result.set("method", std::string(methodWord(answer.method)));
   if (answer.warning) result.set("warning", *answer.warning);
-  if (!writeResultLine(result)) writeFixedLine(kExtractionFallbackLine);
+  writeResult(result, kExtractionFallbackLine);
 }
 
 }  // namespace fileprobe
