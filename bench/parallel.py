@@ -5,6 +5,7 @@ has a road for each reading). Prints ratios; the machine may be shared, so
 read them together with the load it reports.
 
   parallel.py readings BUILD_DIR SCAN_PDF [ROUNDS] [CONCURRENT]
+  parallel.py concurrent BUILD_DIR SCAN_PDF ROUNDS [CONCURRENT]
   parallel.py pages BUILD_DIR SCAN_PDF PAGE_PDF...
   parallel.py crowd BUILD_DIR SCAN_PDF [COUNT]
 
@@ -15,6 +16,7 @@ readings:
   - peak address space (VmPeak, sampled) and peak resident memory (maxrss)
     of the helper reading side by side, with three engines and one;
   - CONCURRENT runs at once of each reading: wall time until all ended.
+concurrent: that last part alone, ROUNDS rounds.
 pages: the wall time side by side on three or more processors, worked out
   from the processor time of each page read alone (PAGE_PDF, one page
   each, in order) and of its rendering (pdftoppm at the same size): page i
@@ -160,6 +162,10 @@ def main():
     mode = sys.argv.pop(1)
     if mode == "pages":
         return pages(sys.argv[1], sys.argv[2], sys.argv[3:])
+    if mode == "concurrent":  # concurrent BUILD SCAN ROUNDS [COUNT]: that part alone
+        probe = os.path.join(sys.argv[1], "libexec/fileprobe/fileprobe-extract-probe")
+        count = int(sys.argv[4]) if len(sys.argv) > 4 else 4
+        return concurrent_readings(probe, sys.argv[2], count, int(sys.argv[3]), {})
     if mode == "crowd":
         return crowd(sys.argv[1], sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 24)
     build, scan = sys.argv[1], sys.argv[2]
@@ -198,15 +204,22 @@ def main():
                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=ENVIRONMENT)
         print("  %-18s peak resident %4d MiB" % (road, int(rss.stderr.split()[-1]) // 1024))
 
-    print("%d concurrent runs, interleaved, %d rounds:" % (concurrent, max(1, rounds // 2)))
-    totals = {r: [] for r in readings[:2]}
-    for _ in range(max(1, rounds // 2)):
-        for road in readings[:2]:
+    concurrent_readings(probe, scan, concurrent, max(1, rounds // 2), answers)
+
+
+def concurrent_readings(probe, scan, concurrent, rounds, answers):
+    readings = ["pdf-sequential", "pdf"]
+    for road in readings:
+        answers.setdefault(road, set())
+    print("%d concurrent runs, interleaved, %d rounds:" % (concurrent, rounds))
+    totals = {r: [] for r in readings}
+    for _ in range(rounds):
+        for road in readings:
             wall, got = concurrent_wall(probe, road, scan, concurrent)
             totals[road].append(wall)
             answers[road] |= got
     base = statistics.median(totals["pdf-sequential"])
-    for road in readings[:2]:
+    for road in readings:
         wall = statistics.median(totals[road])
         print("  %-18s all ended after %6.2f s (x%.2f)" % (road, wall, wall / base))
     print("every answer the same: %s" % (len(set().union(*answers.values())) == 1))

@@ -95,7 +95,7 @@ void recordPage(PdfRun& run, const ExaminedPage& page,
 // Text layers are all read first, so the pages to recognise are known
 // before the first one is rendered.
 PdfRun readPages(const PdfAccess& pdf, int pageCount, const RecognizerFactory& recognizers,
-                 int processors) {
+                 int processors, ProcessorWatch& watch) {
   std::vector<ExaminedPage> examined;
   for (int page = 0; page < std::min(pageCount, kPagesExamined); ++page) {
     if (std::optional<ExaminedPage> one = examinePage(pdf, page)) {
@@ -111,7 +111,7 @@ PdfRun readPages(const PdfAccess& pdf, int pageCount, const RecognizerFactory& r
   }
   const int threads = recognitionThreads(static_cast<int>(requests.size()), processors);
   const std::vector<std::optional<std::string>> recognised =
-      recognisePages(requests, pdf.renderPage, recognizers, threads);
+      recognisePages(requests, pdf.renderPage, recognizers, threads, watch);
   PdfRun run;
   for (std::size_t i = 0; i < examined.size(); ++i) {
     const bool wasRecognised = examined[i].use == PageUse::recognition;
@@ -137,10 +137,11 @@ int recognitionThreads(int pages, int processors) {
 }
 
 ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
-                               const RecognizerFactory& recognizers, int processors) {
+                               const RecognizerFactory& recognizers, int processors,
+                               ProcessorWatch& watch) {
   if (!pdf) return filenameAnswer(kWarningUnreadablePdf);
   const int pageCount = pdf->pageCount();
-  const PdfRun run = readPages(*pdf, pageCount, recognizers, processors);
+  const PdfRun run = readPages(*pdf, pageCount, recognizers, processors, watch);
   std::vector<std::string> warnings;
   if (pageCount > kPagesExamined) warnings.emplace_back(kWarningFirstThreePages);
   if (run.ocrFailed) warnings.emplace_back(kWarningSomePagesFailed);
@@ -157,8 +158,9 @@ ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
 ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
                                const RecognizeFunction& recognize) {
   const int oneProcessor = 1;
+  EveryProcessorFree unasked;
   return pdfRoadAnswer(
-      pdf, [&recognize] { return recognize; }, oneProcessor);
+      pdf, [&recognize] { return recognize; }, oneProcessor, unasked);
 }
 
 ExtractionAnswer imageRoadAnswer(const std::optional<Bitmap>& image,

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "extraction/helper/processor_share.h"
 #include "extraction/wire/extraction_answer.h"
 
 namespace fileprobe {
@@ -67,12 +68,13 @@ inline constexpr int kMostRecognitionThreads = kPagesExamined;
 int recognitionThreads(int pages, int processors);
 
 // `pdf` is nothing when the document cannot be opened or is locked. The
-// pages that need recognition are read side by side by
+// pages that need recognition are read side by side by up to
 // recognitionThreads(pages, processors) threads, each with its own
-// recognizer from `recognizers`; the answer is the same as reading them one
-// after the other.
+// recognizer from `recognizers`, as many as `watch` finds processors free
+// for; the answer is the same as reading them one after the other.
 ExtractionAnswer pdfRoadAnswer(const std::optional<PdfAccess>& pdf,
-                               const RecognizerFactory& recognizers, int processors);
+                               const RecognizerFactory& recognizers, int processors,
+                               ProcessorWatch& watch);
 
 // The same reading, one page after the other on the calling thread with
 // the one recognizer `recognize`.

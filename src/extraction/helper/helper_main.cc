@@ -20,6 +20,7 @@
 #include "extraction/helper/confinement.h"
 #include "extraction/helper/extraction_driver.h"
 #include "extraction/helper/helper_bindings.h"
+#include "extraction/helper/processor_share.h"
 #include "extraction/wire/extraction_answer.h"
 #include "extraction/wire/extraction_limits.h"
 #include "platform/file_status.h"
@@ -89,7 +90,7 @@ std::vector<std::string> readableTrees() {
 enum class Confinement { kOn, kOff };
 
 // The processors the PDF road may recognise pages on; the probe build can
-// name its own count, to compare the readings.
+// name its own count, to compare the readings, and then uses them all.
 struct Processors {
   std::optional<int> given;
   int count() const { return given ? *given : availableProcessors(); }
@@ -110,8 +111,11 @@ std::optional<ExtractionAnswer> answerFor(Road road, Confinement confinement,
   }
   if (road == Road::pdf) {
     // Threads start here, after confinement, which binds them as well.
+    ProcessorShare measured;
+    EveryProcessorFree given;
     return pdfRoadAnswer(openPdf(std::make_shared<const std::string>(*std::move(bytes))),
-                         tesseractRecognizer, processors.count());
+                         tesseractRecognizer, processors.count(),
+                         processors.given ? static_cast<ProcessorWatch&>(given) : measured);
   }
   return imageRoadAnswer(loadImage(*bytes), tesseractRecognizer());
 }

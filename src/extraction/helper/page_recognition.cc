@@ -95,7 +95,13 @@ class Helpers {
     }
   }
 
-  bool none() const { return threads_.empty(); }
+  int count() const { return static_cast<int>(threads_.size()); }
+
+  // No page is waiting for a recognizer.
+  bool drained() {
+    const std::lock_guard lock(queue_.mutex);
+    return queue_.waiting.empty();
+  }
 
   void finish() {
     close(queue_);
@@ -113,25 +119,40 @@ class Helpers {
 
 Results recognisePages(const std::vector<RecognitionRequest>& requests,
                        const RenderFunction& render, const RecognizerFactory& recognizers,
-                       int threads) {
+                       int threads, ProcessorWatch& watch) {
   Results results(requests.size());
   PageQueue queue;
   Helpers helpers(queue);
-  helpers.start(threads - 1, recognizers, results);
+  // The calling thread's own recognizer, made once; its engine starts only
+  // when it reads a page.
   const RecognizeFunction own = recognizers();
   for (std::size_t slot = 0; slot < requests.size(); ++slot) {
     std::optional<Bitmap> bitmap = render(requests[slot].page, requests[slot].scale);
     if (!bitmap) continue;
-    // Alone, the calling thread reads each page before rendering the
-    // next, so that only one bitmap is held at a time.
-    if (helpers.none()) {
+    if (threads <= 1) {
+      // Alone, the calling thread reads each page before rendering the
+      // next, so that only one bitmap is held at a time.
       results[slot] = recognisedOrNothing(own, *bitmap);
-    } else {
-      put(queue, {slot, *std::move(bitmap)});
+      continue;
     }
+    // The first recognizer beside rendering costs no processor time that
+    // reading one page after the other would not; each further one starts
+    // an engine of its own, so it is added only where it finds a processor.
+    const int working = helpers.count() + 1;
+    if (helpers.count() == 0) {
+      helpers.start(1, recognizers, results);
+      watch.begin();
+    } else if (working < threads && watch.spareFor(working)) {
+      helpers.start(1, recognizers, results);
+    }
+    put(queue, {slot, *std::move(bitmap)});
   }
   close(queue);
-  recogniseUntilClosed(queue, own, results);
+  // Rendering is done: the calling thread reads the pages still waiting
+  // when a processor is free for it, or leaves them to the helpers.
+  if (helpers.count() > 0 && !helpers.drained() && watch.spareFor(helpers.count() + 1)) {
+    recogniseUntilClosed(queue, own, results);
+  }
   helpers.finish();
   return results;
 }

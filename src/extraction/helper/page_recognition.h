@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "extraction/helper/extraction_driver.h"
+#include "extraction/helper/processor_share.h"
 
 namespace fileprobe {
 
@@ -24,11 +25,13 @@ using RenderFunction = std::function<std::optional<Bitmap>(int page, double scal
 
 // What recognition gave for each request, in the order of `requests`:
 // nothing for a page that gave no bitmap or whose recognition failed.
-// `threads` recognise (the calling thread among them, so 1 starts none);
-// each thread gets its own recognizer from `recognizers`. A recognizer
-// that throws fails its own page only.
+// At most `threads` recognise (the calling thread among them, so 1 starts
+// none); each thread gets its own recognizer from `recognizers`. A
+// recognizer that throws fails its own page only. Beyond the first
+// recognizer beside rendering, one is added only while `watch` finds a
+// processor to spare for it.
 std::vector<std::optional<std::string>> recognisePages(
     const std::vector<RecognitionRequest>& requests, const RenderFunction& render,
-    const RecognizerFactory& recognizers, int threads);
+    const RecognizerFactory& recognizers, int threads, ProcessorWatch& watch);
 
 }  // namespace fileprobe
