@@ -8,12 +8,10 @@
 namespace fileprobe {
 
 InspectionRequest readInspectionRequest(int descriptor) {
-  std::string bytes;
-  if (readToEndBounded(descriptor, maximumRequestBytes, bytes) != 0) {
-    return {{}, kRequestUnreadable};
-  }
-  if (bytes.size() > maximumRequestBytes) return {{}, kRequestTooLarge};
-  std::optional<std::vector<std::string>> paths = parseStringArray(bytes, maximumRequestPaths);
+  const ErrnoOr<std::string> bytes = readToEndBounded(descriptor, maximumRequestBytes);
+  if (!bytes) return {{}, kRequestUnreadable};
+  if (bytes->size() > maximumRequestBytes) return {{}, kRequestTooLarge};
+  std::optional<std::vector<std::string>> paths = parseStringArray(*bytes, maximumRequestPaths);
   if (!paths) return {{}, kRequestMalformed};
   return {std::move(*paths), {}};
 }

@@ -30,13 +30,18 @@ bool hasAbsoluteForm(std::string_view path) {
 // non-folders above the item. Fills `item` with the status of the last prefix.
 std::string_view walkRefusal(const std::vector<std::string_view>& components, FileStatus& item) {
   if (components.empty()) {
-    return statPathNoFollow("/", item) == 0 ? std::string_view{} : kNoMetadata;
+    const ErrnoOr<FileStatus> root = statPathNoFollow("/");
+    if (!root) return kNoMetadata;
+    item = *root;
+    return {};
   }
   std::string prefix;
   for (std::size_t i = 0; i < components.size(); ++i) {
     prefix += '/';
     prefix += components[i];
-    if (statPathNoFollow(prefix, item) != 0) return kNoMetadata;
+    const ErrnoOr<FileStatus> status = statPathNoFollow(prefix);
+    if (!status) return kNoMetadata;
+    item = *status;
     if (isSymbolicLink(item)) return kSymbolicLink;
     const bool last = i + 1 == components.size();
     if (!last && !isDirectory(item)) return kParentNotFolder;
@@ -45,9 +50,8 @@ std::string_view walkRefusal(const std::vector<std::string_view>& components, Fi
 }
 
 bool stillSameItem(const std::string& path, const FileStatus& item) {
-  FileStatus now;
-  return statPathNoFollow(path, now) == 0 && identityOf(now) == identityOf(item) &&
-         fileType(now) == fileType(item);
+  const ErrnoOr<FileStatus> now = statPathNoFollow(path);
+  return now && identityOf(*now) == identityOf(item) && fileType(*now) == fileType(item);
 }
 
 Verdict verdictOf(const std::string& path) {

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/errno_or.h"
+
 namespace fileprobe {
 
 // Runs `call` (which returns a negative value with errno set when it fails)
@@ -17,10 +19,11 @@ auto retryInterrupted(Call call) -> decltype(call()) {
   return result;
 }
 
-// For calls that return 0 or -1 with errno: 0 or the errno of the failure.
+// For calls that return 0 or -1 with errno.
 template <typename Call>
-int retryOnInterrupt(Call call) {
-  return retryInterrupted(call) == 0 ? 0 : errno;
+ErrnoOr<void> retryOnInterrupt(Call call) {
+  if (retryInterrupted(call) == 0) return {};
+  return Errno{errno};
 }
 
 }  // namespace fileprobe

@@ -85,15 +85,13 @@ RulesetAttributes rulesetFor(int abi, std::size_t& size) {
 // Allows reading beneath `path` (a folder) or of `path` (a file); a path
 // that does not exist is skipped.
 int allowReading(int ruleset, const std::string& path) {
-  UniqueFd owner;
-  if (const int error = openLocationFollowingLinks(path, owner); error != 0) {
-    return error == ENOENT || error == ENOTDIR ? 0 : error;
-  }
-  FileStatus status;
-  if (const int error = statDescriptor(owner.get(), status); error != 0) return error;
+  const ErrnoOr<UniqueFd> owner = openLocationFollowingLinks(path);
+  if (!owner) return owner.error() == ENOENT || owner.error() == ENOTDIR ? 0 : owner.error();
+  const ErrnoOr<FileStatus> status = statDescriptor(owner->get());
+  if (!status) return status.error();
   landlock_path_beneath_attr rule{};
-  rule.allowed_access = isDirectory(status) ? kReadTree : kReadFile;
-  rule.parent_fd = owner.get();
+  rule.allowed_access = isDirectory(*status) ? kReadTree : kReadFile;
+  rule.parent_fd = owner->get();
   const int noFlags = 0;
   if (::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, noFlags) != 0) {
     return errno;
@@ -318,16 +316,19 @@ int forbidPrivilegesAndCoreDumps() {
 
 }  // namespace
 
-int confineProcess(const std::vector<std::string>& readableTrees, ConfinementOutcome& outcome) {
-  outcome = ConfinementOutcome{};
-  if (!singleThreaded()) return EBUSY;
-  if (const int error = forbidPrivilegesAndCoreDumps()) return error;
+ErrnoOr<ConfinementOutcome> confineProcess(const std::vector<std::string>& readableTrees) {
+  ConfinementOutcome outcome;
+  if (!singleThreaded()) return Errno{EBUSY};
+  if (const int error = forbidPrivilegesAndCoreDumps()) return Errno{error};
   outcome.landlockAbi = landlockAbi();
   if (outcome.landlockAbi > 0) {
-    if (const int error = restrictFileSystem(outcome.landlockAbi, readableTrees)) return error;
+    if (const int error = restrictFileSystem(outcome.landlockAbi, readableTrees)) {
+      return Errno{error};
+    }
   }
   // Last: the filter refuses the Landlock calls themselves.
-  return installSystemCallFilter();
+  if (const int error = installSystemCallFilter()) return Errno{error};
+  return outcome;
 }
 
 }  // namespace fileprobe

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/errno_or.h"
+
 namespace fileprobe {
 
 struct ConfinementOutcome {
@@ -19,9 +21,9 @@ struct ConfinementOutcome {
 // no new privileges, no core dumps and not dumpable, Landlock allowing
 // only reading beneath `readableTrees` (folders or single files; missing
 // ones are skipped), and a seccomp filter that allows what parsing needs
-// and refuses everything else with EPERM. Returns 0, or the Linux errno
-// of the step that failed; the process must not parse after a failure,
-// since part of the confinement may be missing.
-int confineProcess(const std::vector<std::string>& readableTrees, ConfinementOutcome& outcome);
+// and refuses everything else with EPERM. Returns what it found, or the
+// Linux errno of the step that failed; the process must not parse after a
+// failure, since part of the confinement may be missing.
+ErrnoOr<ConfinementOutcome> confineProcess(const std::vector<std::string>& readableTrees);
 
 }  // namespace fileprobe

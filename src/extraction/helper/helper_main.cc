@@ -46,17 +46,14 @@ constexpr int kAnswerDescriptor = 1;
 std::optional<std::string> boundedInput(std::uint64_t limit) {
   // Room for the whole file as measured, so the buffer is not regrown.
   std::size_t expectedBytes = 0;
-  FileStatus status;
-  if (statDescriptor(kInputDescriptor, status) == 0 && status.size >= 0) {
-    expectedBytes = static_cast<std::size_t>(status.size);
+  if (const ErrnoOr<FileStatus> status = statDescriptor(kInputDescriptor);
+      status && status->size >= 0) {
+    expectedBytes = static_cast<std::size_t>(status->size);
   }
-  std::string bytes;
   const auto bound = static_cast<std::size_t>(limit);
-  if (readToEndBounded(kInputDescriptor, bound, bytes, expectedBytes) != 0 ||
-      bytes.size() > bound) {
-    return std::nullopt;
-  }
-  return bytes;
+  ErrnoOr<std::string> bytes = readToEndBounded(kInputDescriptor, bound, expectedBytes);
+  if (!bytes || bytes->size() > bound) return std::nullopt;
+  return *std::move(bytes);
 }
 
 // What the parsers may read once confined: the libraries (the recognition
@@ -105,10 +102,7 @@ std::optional<ExtractionAnswer> answerFor(Road road, Confinement confinement,
   // parsing; recognition is loaded later, only for a page or image that
   // needs it, which the confinement allows (reading and mapping libraries).
   loadRoadModule(road);
-  ConfinementOutcome confined;
-  if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0) {
-    return std::nullopt;
-  }
+  if (confinement == Confinement::kOn && !confineProcess(readableTrees())) return std::nullopt;
   if (road == Road::pdf) {
     // Threads start here, after confinement, which binds them as well.
     ProcessorShare measured;
@@ -136,8 +130,10 @@ constexpr int kProbeTargetArguments = 4;
 // one JSON object.
 int probeAttempts(Confinement confinement, bool threaded, char** targets) {
   ConfinementOutcome confined;
-  if (confinement == Confinement::kOn && confineProcess(readableTrees(), confined) != 0) {
-    return EXIT_FAILURE;
+  if (confinement == Confinement::kOn) {
+    const ErrnoOr<ConfinementOutcome> outcome = confineProcess(readableTrees());
+    if (!outcome) return EXIT_FAILURE;
+    confined = *outcome;
   }
   const ProbeTargets probed{targets[0], targets[1], targets[2], targets[3]};
   std::vector<std::pair<std::string, int>> attempts;
@@ -148,7 +144,7 @@ int probeAttempts(Confinement confinement, bool threaded, char** targets) {
     attempts = attemptForbiddenOperations(probed);
   }
   const std::string report = probeReport(confined.landlockAbi, attempts);
-  if (writeAll(kAnswerDescriptor, report + "\n") != 0) return EXIT_FAILURE;
+  if (!writeAll(kAnswerDescriptor, report + "\n")) return EXIT_FAILURE;
   std::_Exit(0);
 }
 #endif
@@ -179,7 +175,7 @@ int helperMain(int argc, char** argv) {
   auto bytes = answerBytes(*confinedAnswer);
   // Text that is not UTF-8 ends as the job's own unserialisable result would.
   if (!bytes) bytes = answerBytes({"", Method::filename, std::nullopt});
-  if (!bytes || writeAll(kAnswerDescriptor, *bytes) != 0) return EXIT_FAILURE;
+  if (!bytes || !writeAll(kAnswerDescriptor, *bytes)) return EXIT_FAILURE;
   // Straight out: no destructors of the libraries' global state, which a
   // damaged file may have left inconsistent.
   std::_Exit(0);

@@ -6,19 +6,17 @@
 
 namespace fileprobe {
 
-bool openExtractionInput(const std::string& path, UniqueFd& out) {
-  UniqueFd file;
+std::optional<UniqueFd> openExtractionInput(const std::string& path) {
   // Non-blocking, so that a FIFO without a writer cannot stall the open.
-  if (openForReadFollowingLinks(path, file) != 0) return false;
-  FileStatus status;
-  if (statDescriptor(file.get(), status) != 0) return false;
-  if (!isRegularFile(status) || status.size < 0 ||
-      static_cast<std::uint64_t>(status.size) > kMaximumFileBytes) {
-    return false;
+  ErrnoOr<UniqueFd> file = openForReadFollowingLinks(path);
+  if (!file) return std::nullopt;
+  const ErrnoOr<FileStatus> status = statDescriptor(file->get());
+  if (!status || !isRegularFile(*status) || status->size < 0 ||
+      static_cast<std::uint64_t>(status->size) > kMaximumFileBytes) {
+    return std::nullopt;
   }
-  if (clearNonBlocking(file.get()) != 0) return false;
-  out = std::move(file);
-  return true;
+  if (!clearNonBlocking(file->get())) return std::nullopt;
+  return *std::move(file);
 }
 
 }  // namespace fileprobe

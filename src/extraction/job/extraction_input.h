@@ -1,6 +1,7 @@
 // Opening the file to extract, with the size test applied to what is read.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/unique_fd.h"
@@ -11,8 +12,8 @@ namespace fileprobe {
 // does) and keeps it only when the open descriptor is a regular file of at
 // most kMaximumFileBytes; afterwards the file is read only through it, so a
 // name swapped after the test cannot bring other bytes in. The descriptor
-// reads blocking. Returns false for anything else: a missing or unreadable
-// file, a directory, FIFO, socket or device, or a file too large.
-bool openExtractionInput(const std::string& path, UniqueFd& out);
+// reads blocking. Nothing for anything else: a missing or unreadable file,
+// a directory, FIFO, socket or device, or a file too large.
+std::optional<UniqueFd> openExtractionInput(const std::string& path);
 
 }  // namespace fileprobe

@@ -66,9 +66,9 @@ ExtractionAnswer helperAnswer(Road road, int fileDescriptor) {
   request.stallWindow = kHelperStallWindow;
   request.outerBound = kHelperOuterBound;
   request.maxAnswerBytes = kMaximumAnswerBytes;
-  HelperOutcome outcome;
-  if (runHelper(request, outcome) != 0 || !outcome.exitedWithZero) return cannotRead;
-  auto answer = parseAnswer(outcome.answer);
+  const ErrnoOr<HelperOutcome> outcome = runHelper(request);
+  if (!outcome || !outcome->exitedWithZero) return cannotRead;
+  auto answer = parseAnswer(outcome->answer);
   return answer ? *std::move(answer) : cannotRead;
 }
 
@@ -80,13 +80,13 @@ int runExtractionJob(const Arguments& arguments) {
     return kStatusDone;
   }
   const std::string path(arguments[1]);
-  UniqueFd file;
-  if (!openExtractionInput(path, file)) {
+  std::optional<UniqueFd> file = openExtractionInput(path);
+  if (!file) {
     emit(filenameAnswer(kWarningUnreadableOrTooLarge));
     return kStatusDone;
   }
-  const ExtractionAnswer answer = helperAnswer(roadForPath(path), file.get());
-  file.reset();
+  const ExtractionAnswer answer = helperAnswer(roadForPath(path), file->get());
+  file->reset();
   emit(answer);
   return kStatusDone;
 }

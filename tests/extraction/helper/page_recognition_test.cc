@@ -182,7 +182,8 @@ TEST(ParallelRecognitionTest, NoProcessorToSpareAddsNoRecognizer) {
     bool spareFor(int) override { return false; }
   } busy;
   ScannedPdf scan({"", "", ""});
-  Recognizers recognizers([](int page) { return std::optional<std::string>(std::to_string(page)); });
+  Recognizers recognizers(
+      [](int page) { return std::optional<std::string>(std::to_string(page)); });
   const ExtractionAnswer answer =
       pdfRoadAnswer(scan.access(), recognizers.factory(), kThreeProcessors, busy);
   EXPECT_EQ(answer.text, "0\n\n1\n\n2");
