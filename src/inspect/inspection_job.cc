@@ -29,8 +29,8 @@ void emitInspection(const ResultList& entries, std::optional<std::string_view> e
 
 int inspectPathsFrom(int descriptor) {
   InspectionRequest request = readInspectionRequest(descriptor);
-  if (!request.refusal.empty()) {
-    emitInspection({}, request.refusal);
+  if (request.refusal) {
+    emitInspection({}, *request.refusal);
     return kStatusRequestRefused;
   }
   ResultList entries;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +19,7 @@ inline constexpr std::string_view kRequestMalformed =
 
 struct InspectionRequest {
   std::vector<std::string> paths;
-  std::string_view refusal;  // one of the messages above; empty when accepted
+  std::optional<std::string_view> refusal;  // one of the messages above; none when accepted
 };
 
 // The paths of the request on `descriptor`, read to its end, or the reason

@@ -15,7 +15,7 @@ constexpr std::size_t kEntryKeys = 4;
 
 // What the rules found about an accepted path.
 struct Verdict {
-  std::string_view refusal;  // empty when accepted
+  std::optional<std::string_view> refusal;  // none when accepted
   bool hidden = false;
   bool readable = false;
 };
@@ -28,12 +28,13 @@ bool hasAbsoluteForm(std::string_view path) {
 
 // Walks from the root, one lstat per prefix, and refuses links anywhere and
 // non-folders above the item. Fills `item` with the status of the last prefix.
-std::string_view walkRefusal(const std::vector<std::string_view>& components, FileStatus& item) {
+std::optional<std::string_view> walkRefusal(const std::vector<std::string_view>& components,
+                                            FileStatus& item) {
   if (components.empty()) {
     const ErrnoOr<FileStatus> root = statPathNoFollow("/");
     if (!root) return kNoMetadata;
     item = *root;
-    return {};
+    return std::nullopt;
   }
   std::string prefix;
   for (std::size_t i = 0; i < components.size(); ++i) {
@@ -46,7 +47,7 @@ std::string_view walkRefusal(const std::vector<std::string_view>& components, Fi
     const bool last = i + 1 == components.size();
     if (!last && !isDirectory(item)) return kParentNotFolder;
   }
-  return {};
+  return std::nullopt;
 }
 
 bool stillSameItem(const std::string& path, const FileStatus& item) {
@@ -59,8 +60,8 @@ Verdict verdictOf(const std::string& path) {
   if (hasDotComponent(path)) return refused(kNotNormalised);
   const std::vector<std::string_view> components = pathComponents(path);
   FileStatus item;
-  if (const std::string_view refusal = walkRefusal(components, item); !refusal.empty()) {
-    return refused(refusal);
+  if (const std::optional<std::string_view> refusal = walkRefusal(components, item)) {
+    return refused(*refusal);
   }
   if (!isRegularFile(item) && !isDirectory(item)) return refused(kNotFileOrFolder);
   if (item.flags & kLockFlagsMask) return refused(kLocked);
@@ -90,7 +91,7 @@ ResultDictionary inspectPath(std::string path) {
   entry.set("path", std::move(path));
   entry.set("hidden", verdict.hidden);
   entry.set("readable", verdict.readable);
-  if (!verdict.refusal.empty()) entry.set("error", std::string(verdict.refusal));
+  if (verdict.refusal) entry.set("error", std::string(*verdict.refusal));
   return entry;
 }
 
