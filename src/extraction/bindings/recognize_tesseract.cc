@@ -28,6 +28,8 @@ using reading::Confidence;
 constexpr const char* kModelDirectory = FILEPROBE_TESSDATA_DIR;
 // Korean first: the engine then resolves ambiguous glyphs towards Hangul.
 constexpr const char* kLanguages = "kor+eng";
+constexpr const char* kKorean = "kor";
+constexpr std::string_view kEnglish = "eng";
 // The orientation-and-script model; it runs only on the legacy engine.
 constexpr const char* kOrientationModel = "osd";
 // Lines lower than this share of the image are specks and rules.
@@ -48,6 +50,9 @@ struct Engines {
   std::unique_ptr<tesseract::TessBaseAPI> text;
   std::unique_ptr<tesseract::TessBaseAPI> orientation;
   bool orientationTried = false;
+  // The Korean model alone, for words the two models read doubtfully.
+  std::unique_ptr<tesseract::TessBaseAPI> korean;
+  bool koreanTried = false;
 };
 
 bool wellFormed(const Bitmap& bitmap) {
@@ -96,8 +101,8 @@ void setImage(tesseract::TessBaseAPI& engine, Pix* pix, double pixelsPerInch) {
                                                : kUnknownPixelsPerInch);
 }
 
-// Dark pixels per column of `pix`, an 8-bit grey image.
-std::vector<int> inkOf(Pix* pix) {
+// Dark pixels per column and per row of `pix`, an 8-bit grey image.
+reading::Ink inkOf(Pix* pix) {
   const int width = pixGetWidth(pix), height = pixGetHeight(pix);
   const int wordsPerLine = pixGetWpl(pix);
   std::vector<unsigned char> packed(static_cast<std::size_t>(width) *
@@ -111,7 +116,7 @@ std::vector<int> inkOf(Pix* pix) {
              static_cast<std::size_t>(x)] = static_cast<unsigned char>(GET_DATA_BYTE(line, x));
     }
   }
-  return reading::inkPerColumn(packed.data(), width, height);
+  return reading::inkOf(packed.data(), width, height);
 }
 
 // A page as it is read: its pixels and what its layout showed.
@@ -127,7 +132,8 @@ bool isTextBlock(tesseract::PageIterator& at) { return PTIsTextType(at.BlockType
 
 // Lays `page` out at its size: lines, words and text blocks.
 void layOut(tesseract::TessBaseAPI& engine, Page& page) {
-  page.layout = reading::Layout{pixGetWidth(page.pix.pix), pixGetHeight(page.pix.pix), {}, {}, {}};
+  page.layout =
+      reading::Layout{pixGetWidth(page.pix.pix), pixGetHeight(page.pix.pix), {}, {}, {}, {}};
   page.blocks.clear();
   engine.SetPageSegMode(tesseract::PSM_AUTO);
   setImage(engine, page.pix.pix, page.ppi);
@@ -149,7 +155,9 @@ void layOut(tesseract::TessBaseAPI& engine, Page& page) {
     } while (at->Next(tesseract::RIL_WORD));
   }
   page.measures = reading::measure(page.layout);
-  page.layout.inkPerColumn = inkOf(page.pix.pix);
+  reading::Ink ink = inkOf(page.pix.pix);
+  page.layout.inkPerColumn = std::move(ink.perColumn);
+  page.layout.inkPerRow = std::move(ink.perRow);
 }
 
 // The text blocks of `page`, found on a copy reduced to the layout's word
@@ -194,28 +202,54 @@ void addConfidence(tesseract::TessBaseAPI& engine, Confidence& sum) {
   } while (word->Next(tesseract::RIL_WORD));
 }
 
-// The engine's last recognition, one clean line per text line; lines lower
-// than kMinimumTextHeight of the image and empty lines are left out.
-void appendLines(tesseract::TessBaseAPI& engine, int imageHeight, std::string& joined, int& kept) {
+// A word read, with its place in the image the engine read.
+struct PlacedWord {
+  reading::Word word;
+  Box box;
+  bool spaceBefore = false;  // Hangul words of one line may stand without one
+};
+
+// The engine's last recognition, word by word and line by line; lines
+// lower than kMinimumTextHeight of the image and empty lines are left out.
+std::vector<std::vector<PlacedWord>> recognisedLines(tesseract::TessBaseAPI& engine,
+                                                     int imageHeight) {
   const float minimumHeight = kMinimumTextHeight * static_cast<float>(imageHeight);
-  const std::unique_ptr<tesseract::ResultIterator> line(engine.GetIterator());
-  if (!line || line->Empty(tesseract::RIL_TEXTLINE)) return;
+  std::vector<std::vector<PlacedWord>> lines;
+  const std::unique_ptr<tesseract::ResultIterator> at(engine.GetIterator());
+  if (!at || at->Empty(tesseract::RIL_WORD)) return lines;
+  bool keepLine = false;
   do {
-    int left, top, right, bottom;
-    if (!line->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) continue;
-    if (static_cast<float>(bottom - top) < minimumHeight) continue;
-    const std::unique_ptr<char[]> raw(line->GetUTF8Text(tesseract::RIL_TEXTLINE));
-    if (!raw) continue;
-    std::string_view text(raw.get());
-    // The engine ends each line with a line feed, and the last line of a
-    // paragraph with a second one.
-    while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-    const std::string clean = reading::cleanLine(text);
-    if (clean.empty()) continue;
-    if (kept > 0) joined += '\n';
-    joined += clean;
-    ++kept;
-  } while (kept < kMaximumLines && line->Next(tesseract::RIL_TEXTLINE));
+    if (at->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
+      Box line;
+      keepLine = at->BoundingBox(tesseract::RIL_TEXTLINE, &line.left, &line.top, &line.right,
+                                 &line.bottom) &&
+                 static_cast<float>(line.height()) >= minimumHeight;
+      if (keepLine) lines.emplace_back();
+    }
+    if (!keepLine) continue;
+    const std::unique_ptr<char[]> text(at->GetUTF8Text(tesseract::RIL_WORD));
+    PlacedWord placed;
+    if (!text || !at->BoundingBox(tesseract::RIL_WORD, &placed.box.left, &placed.box.top,
+                                  &placed.box.right, &placed.box.bottom)) {
+      continue;
+    }
+    const char* language = at->WordRecognitionLanguage();
+    placed.word =
+        reading::Word{text.get(), static_cast<double>(at->Confidence(tesseract::RIL_WORD)),
+                      language != nullptr && std::string_view(language) == kEnglish};
+    placed.spaceBefore = at->BlanksBeforeWord() > 0;
+    lines.back().push_back(std::move(placed));
+  } while (at->Next(tesseract::RIL_WORD));
+  return lines;
+}
+
+// A copy of `box` of `pix`; nothing when memory ran out.
+PixRef copyOf(Pix* pix, const Box& box) {
+  BOX* clip = boxCreate(box.left, box.top, box.width(), box.height());
+  if (!clip) return PixRef();
+  PixRef out(pixClipRectangle(pix, clip, nullptr));
+  boxDestroy(&clip);
+  return out;
 }
 
 // Processor time of the calling thread, in milliseconds: the bound holds
@@ -234,15 +268,33 @@ struct Budget {
   static bool cancel(void* budget, int /*words*/) { return static_cast<Budget*>(budget)->spent(); }
 };
 
-// Runs the engine over rectangles of one image, within the budget.
+// Runs the engine over rectangles of one image, within the budget. Each
+// rectangle is handed to the engine as an image of its own: given a
+// rectangle of a larger image, its line recognizer reads lines from the
+// wrong place, and a band of one line comes back as noise.
 struct Reader {
-  tesseract::TessBaseAPI& engine;
+  Engines& engines;
   tesseract::ETEXT_DESC& monitor;
   const Budget& budget;
+  PixRef rectangle;        // a copy of the rectangle the engine reads now
+  Pix* current = nullptr;  // the image the engine reads now; its results point into it
+  double ppi = 0;
 
-  bool recognize(const Box& box) {
-    engine.SetRectangle(box.left, box.top, box.width(), box.height());
-    return !budget.spent() && engine.Recognize(&monitor) == 0;
+  tesseract::TessBaseAPI& engine() { return *engines.text; }
+
+  bool recognize(Pix* pix, double pixelsPerInch, const Box& box, tesseract::PageSegMode mode) {
+    if (budget.spent()) return false;
+    ppi = pixelsPerInch;
+    if (box == Box{0, 0, pixGetWidth(pix), pixGetHeight(pix)}) {
+      current = pix;
+    } else {
+      rectangle = copyOf(pix, box);
+      if (!rectangle.pix) return false;
+      current = rectangle.pix;
+    }
+    setImage(engine(), current, ppi);
+    engine().SetPageSegMode(mode);
+    return engine().Recognize(&monitor) == 0;
   }
 };
 
@@ -262,6 +314,80 @@ Box scaledRegion(const Box& region, float factor, int margin, int width, int hei
              std::min(height, at(region.bottom) + margin)};
 }
 
+// The Korean model alone, made the first time a word needs it; nothing
+// when it cannot be.
+tesseract::TessBaseAPI* koreanEngine(Engines& engines) {
+  if (!engines.koreanTried) {
+    engines.koreanTried = true;
+    auto made = std::make_unique<tesseract::TessBaseAPI>();
+    if (made->Init(kModelDirectory, kKorean, tesseract::OEM_LSTM_ONLY) == 0) {
+      made->SetVariable(kInvertBadLines, "0");
+      engines.korean = std::move(made);
+    }
+  }
+  return engines.korean.get();
+}
+
+// `box` of the image the engine read last, read again by the Korean model
+// alone as one line; nothing when it cannot be.
+std::optional<reading::Word> readInKorean(Reader& reader, const Box& box) {
+  tesseract::TessBaseAPI* korean = koreanEngine(reader.engines);
+  if (!korean || reader.budget.spent()) return std::nullopt;
+  const int margin = box.height() / 4;
+  const PixRef word = copyOf(
+      reader.current,
+      scaledRegion(box, 1, margin, pixGetWidth(reader.current), pixGetHeight(reader.current)));
+  if (!word.pix) return std::nullopt;
+  setImage(*korean, word.pix, reader.ppi);
+  korean->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+  if (korean->Recognize(&reader.monitor) != 0) {
+    korean->Clear();
+    return std::nullopt;
+  }
+  Confidence sum;
+  addConfidence(*korean, sum);
+  const std::unique_ptr<char[]> text(korean->GetUTF8Text());
+  korean->Clear();
+  if (!text) return std::nullopt;
+  // One line, ended by a line feed or two; any other is the engine's
+  // taking the word for lines, which is no reading of it.
+  std::string_view read(text.get());
+  while (!read.empty() && read.back() == '\n') read.remove_suffix(1);
+  if (read.find('\n') != std::string_view::npos) return std::nullopt;
+  return reading::Word{reading::cleanLine(read), sum.mean(), false};
+}
+
+// Words the two models read doubtfully as Latin in a line of Hangul take
+// the Korean model's reading where the engine is more confident of it.
+void correctDoubtfulWords(Reader& reader, std::vector<PlacedWord>& line) {
+  const bool hangul = std::any_of(line.begin(), line.end(), [](const PlacedWord& placed) {
+    return reading::holdsHangul(placed.word.text);
+  });
+  for (PlacedWord& placed : line) {
+    if (!reading::doubtfulLatin(placed.word, hangul)) continue;
+    const std::optional<reading::Word> korean = readInKorean(reader, placed.box);
+    if (korean && reading::koreanReadingWins(placed.word, *korean)) placed.word = *korean;
+  }
+}
+
+std::string joinedWords(const std::vector<PlacedWord>& line) {
+  std::string text;
+  for (const PlacedWord& placed : line) {
+    if (!text.empty() && placed.spaceBefore) text += ' ';
+    text += placed.word.text;
+  }
+  return text;
+}
+
+// Pixels a scaled region's edges may move by in rounding.
+constexpr int kRoundingMargin = 2;
+
+tesseract::PageSegMode segmentationOf(reading::Segmentation segmentation,
+                                      const reading::Region& region) {
+  if (segmentation == reading::Segmentation::kEngineLayout) return tesseract::PSM_AUTO;
+  return region.oneLine ? tesseract::PSM_SINGLE_LINE : tesseract::PSM_SINGLE_BLOCK;
+}
+
 // Carries `plan` out on `page`.
 Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
   Pix* pix = page.pix.pix;
@@ -274,25 +400,44 @@ Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
     if (ppi > 0) ppi *= plan.scale;
   }
   const int width = pixGetWidth(pix), height = pixGetHeight(pix);
-  tesseract::TessBaseAPI& engine = reader.engine;
-  engine.SetPageSegMode(plan.segmentation == reading::Segmentation::kEngineLayout
-                            ? tesseract::PSM_AUTO
-                            : tesseract::PSM_SINGLE_BLOCK);
-  setImage(engine, pix, ppi);
+  tesseract::TessBaseAPI& engine = reader.engine();
+  // A band's own margin stops short of its neighbours' ink; only the
+  // rounding of the scaling is made up for.
   const int margin =
-      static_cast<int>(static_cast<float>(page.measures.wordHeight) * plan.scale / 4);
+      plan.segmentation == reading::Segmentation::kLines
+          ? kRoundingMargin
+          : static_cast<int>(static_cast<float>(page.measures.wordHeight) * plan.scale / 4);
+  // Bands are read from the page binarized whole: binarized on its own, a
+  // band's threshold moves with its crop, and a crop two pixels taller can
+  // turn a word into another. Columns, as tall as the page, keep its grey.
+  const bool fromBinary = plan.segmentation == reading::Segmentation::kLines;
+  PixRef binary;
   Reading out;
   std::string joined;
   int kept = 0;
-  for (const Box& region : plan.regions) {
-    const Box box = scaledRegion(region, plan.scale, margin, width, height);
+  for (const reading::Region& region : plan.regions) {
+    const Box box = scaledRegion(region.box, plan.scale, margin, width, height);
     if (box.width() <= 0 || box.height() <= 0) continue;
-    if (!reader.recognize(box)) {
+    if (fromBinary && !binary.pix) {
+      setImage(engine, pix, ppi);
+      binary = PixRef(engine.GetThresholdedImage());
+      if (!binary.pix) return {};
+    }
+    if (!reader.recognize(fromBinary ? binary.pix : pix, ppi, box,
+                          segmentationOf(plan.segmentation, region))) {
       engine.Clear();
       return {};
     }
     addConfidence(engine, out.confidence);
-    appendLines(engine, height, joined, kept);
+    for (std::vector<PlacedWord>& line : recognisedLines(engine, height)) {
+      if (kept >= kMaximumLines) break;
+      correctDoubtfulWords(reader, line);
+      const std::string clean = reading::cleanLine(joinedWords(line));
+      if (clean.empty()) continue;
+      if (kept > 0) joined += '\n';
+      joined += clean;
+      ++kept;
+    }
     if (kept >= kMaximumLines) break;
   }
   engine.Clear();
@@ -306,26 +451,35 @@ Reading readPage(Reader& reader, const Page& page) {
   std::vector<Box> blocks = page.blocks;
   if (!reading::isFewRows(page.measures)) {
     if (const float factor = reading::layoutScale(page.measures); factor != 1.0f) {
-      std::optional<std::vector<Box>> reduced = reducedBlocks(reader.engine, page, factor);
+      std::optional<std::vector<Box>> reduced = reducedBlocks(reader.engine(), page, factor);
       if (!reduced) return {};
       blocks = *std::move(reduced);
     }
   }
-  return readPlan(reader, page, reading::planReading(page.layout, page.measures, blocks));
+  const reading::Plan plan = reading::planReading(page.layout, page.measures, blocks);
+  Reading read = readPlan(reader, page, plan);
+  if (!read.text || plan.bands.empty() || !reading::worthReadingByBands(read.confidence)) {
+    return read;
+  }
+  reading::Plan byBands = plan;
+  byBands.segmentation = reading::Segmentation::kLines;
+  byBands.regions = plan.bands;
+  Reading other = readPlan(reader, page, byBands);
+  // Out of time for the bands, the block's reading stands.
+  if (other.text && reading::clearlyBetter(other.confidence, read.confidence)) return other;
+  return read;
 }
 
 // How confidently `lines` of `page` read, each as one line; nothing when
 // the time ran out. Stops early once a line settles it.
 std::optional<Confidence> readSample(Reader& reader, const Page& page,
                                      const std::vector<Box>& lines) {
-  tesseract::TessBaseAPI& engine = reader.engine;
-  engine.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
-  setImage(engine, page.pix.pix, page.ppi);
+  tesseract::TessBaseAPI& engine = reader.engine();
   Confidence sum;
   for (const Box& line : lines) {
     const int margin = line.height() / 4;
     const Box box = scaledRegion(line, 1, margin, page.layout.width, page.layout.height);
-    if (!reader.recognize(box)) {
+    if (!reader.recognize(page.pix.pix, page.ppi, box, tesseract::PSM_SINGLE_LINE)) {
       engine.Clear();
       return std::nullopt;
     }
@@ -419,13 +573,13 @@ std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page pa
     const std::optional<reading::Look> look = modelLook(engines, page);
     const reading::TurnChoice choice = reading::chooseTurn(look);
     if (choice.what == reading::Turn::kTurn) {
-      std::optional<Page> other = turned(reader.engine, page, choice.candidates.front());
+      std::optional<Page> other = turned(reader.engine(), page, choice.candidates.front());
       if (!other) return std::nullopt;
       return readPage(reader, *other).text;
     }
     if (choice.what == reading::Turn::kCompare) {
       std::optional<Candidate> best =
-          bestTurn(reader.engine, page, choice.candidates,
+          bestTurn(reader.engine(), page, choice.candidates,
                    [&](const Page& other) { return tryPage(reader, other); });
       if (!best) return std::nullopt;
       if (reading::keepTurned(best->reading.confidence, asIs.confidence, best->turns, look)) {
@@ -445,7 +599,7 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   tesseract::ETEXT_DESC monitor;
   monitor.cancel = &Budget::cancel;
   monitor.cancel_this = &budget;
-  Reader reader{*engines.text, monitor, budget};
+  Reader reader{engines, monitor, budget, PixRef(), nullptr, 0};
 
   Page page;
   page.pix = pixOf(given);

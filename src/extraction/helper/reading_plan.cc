@@ -19,6 +19,12 @@ constexpr std::size_t kFewestTellingCharacters = 10;
 // mean confidence; readings of the right turn lead by 20 and more, while
 // two readings of the same text differ by a few points.
 constexpr double kClearLead = 8;
+// The English model reads English words in a Korean line at 90 and more;
+// the Hangul words it mistakes for capitals at 70 to 85.
+constexpr double kSureEnglishWord = 90;
+// A block whose words read at this mean confidence or better read well:
+// its bands would read the same. Sheared rows read at 80 to 85.
+constexpr double kSureBlockConfidence = 88;
 
 // With fewer rows than this, word gaps that line up by chance pass for
 // column gutters and lines get cut in two.
@@ -95,6 +101,23 @@ constexpr double kWidestWordGap = 0.8;
 // The engine lays out words up to this height well: its own layout reads
 // small print better than its blocks read one by one.
 constexpr double kLargestLayoutWordHeight = 20;
+// A row between lines holds no more than specks: at most this share of the
+// ink of a typical row of text.
+constexpr double kBlankRowInkShare = 0.02;
+// Blank rows fewer than a sixth of a word height can lie inside a line
+// (between the stacked parts of a few Hangul syllables); lines set apart
+// stand further apart. Lines set closer stay in one band, read as a block.
+constexpr int kGapsPerWordHeight = 6;
+constexpr int kShortestGap = 2;
+// A band of ink lower than half a word height is a piece of a line (a
+// stroke, accents, a rule under it) and joins the band nearest to it.
+constexpr double kLowestBand = 0.5;
+// A band no taller than this many word heights holds one line: a word's box
+// spans its line's ascenders and descenders or nearly, and two lines are
+// two word heights and a gap.
+constexpr double kOneLineHeight = 1.7;
+// A band's margin above and below its ink, in word heights.
+constexpr double kBandMargin = 0.1;
 
 int median(std::vector<int> values) {
   if (values.empty()) return 0;
@@ -233,10 +256,72 @@ double readScale(const Measures& page, bool fewRows) {
   return std::max(1.0, std::min({wanted / word, kLargestEnlargement, room}));
 }
 
+std::vector<Region> asBlocks(const std::vector<Box>& boxes) {
+  std::vector<Region> regions;
+  for (const Box& box : boxes) regions.push_back(Region{box});
+  return regions;
+}
+
+// Rows [begin, end) of a page.
+struct Stretch {
+  int begin = 0, end = 0;
+};
+
+// The stretches of rows with ink, parted where the blank rows between them
+// are as many as a gap between lines.
+std::vector<Stretch> inkedStretches(const std::vector<int>& ink, int wordHeight) {
+  std::vector<int> inked;
+  for (const int count : ink) {
+    if (count > 0) inked.push_back(count);
+  }
+  const double blank = kBlankRowInkShare * median(std::move(inked));
+  const int shortestGap = std::max(kShortestGap, wordHeight / kGapsPerWordHeight);
+  std::vector<Stretch> stretches;
+  const int height = static_cast<int>(ink.size());
+  int row = 0;
+  while (row < height) {
+    const auto isBlank = [&](int at) { return ink[static_cast<std::size_t>(at)] <= blank; };
+    if (isBlank(row)) {
+      ++row;
+      continue;
+    }
+    Stretch stretch{row, row};
+    int blankRun = 0;
+    for (; row < height && blankRun < shortestGap; ++row) {
+      blankRun = isBlank(row) ? blankRun + 1 : 0;
+      if (blankRun == 0) stretch.end = row + 1;
+    }
+    stretches.push_back(stretch);
+  }
+  return stretches;
+}
+
+// Bands too low to be a line join the neighbour across the narrower gap.
+void joinLowBands(std::vector<Stretch>& bands, int wordHeight) {
+  const int lowest = static_cast<int>(kLowestBand * wordHeight);
+  for (std::size_t i = 0; i < bands.size() && bands.size() > 1;) {
+    if (bands[i].end - bands[i].begin >= lowest) {
+      ++i;
+      continue;
+    }
+    const int gapAbove =
+        i == 0 ? std::numeric_limits<int>::max() : bands[i].begin - bands[i - 1].end;
+    const int gapBelow =
+        i + 1 == bands.size() ? std::numeric_limits<int>::max() : bands[i + 1].begin - bands[i].end;
+    const std::size_t into = gapAbove <= gapBelow ? i - 1 : i + 1;
+    bands[into].begin = std::min(bands[into].begin, bands[i].begin);
+    bands[into].end = std::max(bands[into].end, bands[i].end);
+    bands.erase(bands.begin() + static_cast<std::ptrdiff_t>(i));
+    i = 0;  // the joined band may itself be low still
+  }
+}
+
 }  // namespace
 
-std::vector<int> inkPerColumn(const unsigned char* pixels, int width, int height) {
-  std::vector<int> ink(static_cast<std::size_t>(std::max(width, 0)), 0);
+Ink inkOf(const unsigned char* pixels, int width, int height) {
+  Ink ink;
+  ink.perColumn.assign(static_cast<std::size_t>(std::max(width, 0)), 0);
+  ink.perRow.assign(static_cast<std::size_t>(std::max(height, 0)), 0);
   if (width <= 0 || height <= 0) return ink;
   std::array<double, 256> histogram{};
   const auto at = [&](int x, int y) {
@@ -268,7 +353,9 @@ std::vector<int> inkPerColumn(const unsigned char* pixels, int width, int height
   }
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      if (at(x, y) <= threshold) ++ink[static_cast<std::size_t>(x)];
+      if (at(x, y) > threshold) continue;
+      ++ink.perColumn[static_cast<std::size_t>(x)];
+      ++ink.perRow[static_cast<std::size_t>(y)];
     }
   }
   return ink;
@@ -303,6 +390,33 @@ double Confidence::mean() const {
 bool readsUpright(const Confidence& reading) {
   return reading.characters >= kFewestTellingCharacters && reading.mean() >= kUprightConfidence;
 }
+
+bool holdsHangul(std::string_view utf8) {
+  for (std::size_t i = 0; i + 2 < utf8.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if ((lead & 0xF0) != 0xE0) continue;  // not the first of three bytes
+    const char32_t point =
+        (static_cast<char32_t>(lead & 0x0F) << 12) |
+        (static_cast<char32_t>(static_cast<unsigned char>(utf8[i + 1]) & 0x3F) << 6) |
+        static_cast<char32_t>(static_cast<unsigned char>(utf8[i + 2]) & 0x3F);
+    const bool syllable = point >= 0xAC00 && point <= 0xD7A3;
+    const bool letter =
+        (point >= 0x1100 && point <= 0x11FF) || (point >= 0x3131 && point <= 0x318E);
+    if (syllable || letter) return true;
+  }
+  return false;
+}
+
+bool doubtfulLatin(const Word& word, bool lineHoldsHangul) {
+  return lineHoldsHangul && word.english && word.confidence < kSureEnglishWord &&
+         !holdsHangul(word.text);
+}
+
+bool koreanReadingWins(const Word& english, const Word& korean) {
+  return holdsHangul(korean.text) && korean.confidence > english.confidence;
+}
+
+bool worthReadingByBands(const Confidence& block) { return block.mean() < kSureBlockConfidence; }
 
 bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent) {
   // A short reading still counts as the incumbent: a label of five
@@ -381,24 +495,51 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
   const std::vector<Box> joined =
       isFewRows(page) ? std::vector<Box>{} : joinedLinePieces(blocks, page);
   if (columns.empty() && !hasColumns(joined)) {
-    // One column: read whole, so nothing the blocks missed is left out.
+    // One column: read whole, so nothing the blocks missed is left out;
+    // by its bands too where blank rows part its lines.
     plan.segmentation = Segmentation::kOneBlock;
-    plan.regions = {whole};
+    plan.regions = {Region{whole}};
+    plan.bands = lineBands(layout, page);
   } else if (layoutScale(page) == 1.0f && readWordHeight <= kLargestLayoutWordHeight) {
     // Small print read at a size the engine lays out well: it reads the
     // page in its own layout, which has the blocks it found, rather than
     // laying each block out again.
     plan.segmentation = Segmentation::kEngineLayout;
-    plan.regions = {whole};
+    plan.regions = {Region{whole}};
   } else if (!columns.empty()) {
     // Columns with a gutter down the whole page: each read as one block.
     plan.segmentation = Segmentation::kBlocks;
-    plan.regions = std::move(columns);
+    plan.regions = asBlocks(columns);
   } else {
     plan.segmentation = Segmentation::kBlocks;
-    plan.regions = withUncoveredWords(joined, layout.words, page);
+    plan.regions = asBlocks(withUncoveredWords(joined, layout.words, page));
   }
   return plan;
+}
+
+std::vector<Region> lineBands(const Layout& layout, const Measures& page) {
+  const std::vector<int>& ink = layout.inkPerRow;
+  // A height told by a word or two (the whole page taken for a word) tells
+  // nothing of its lines.
+  if (ink.empty() || page.wordHeight <= 0 || page.words < kFewestMeasuredWords) return {};
+  std::vector<Stretch> bands = inkedStretches(ink, page.wordHeight);
+  joinLowBands(bands, page.wordHeight);
+  const int word = page.wordHeight;
+  const auto oneLine = [word](const Stretch& band) {
+    return band.end - band.begin <= static_cast<int>(kOneLineHeight * word);
+  };
+  if (bands.empty() || (bands.size() == 1 && !oneLine(bands[0]))) return {};
+  const int margin = static_cast<int>(kBandMargin * word);
+  const int height = static_cast<int>(ink.size());
+  std::vector<Region> regions;
+  for (std::size_t i = 0; i < bands.size(); ++i) {
+    const int above = i == 0 ? 0 : (bands[i - 1].end + bands[i].begin) / 2;
+    const int below = i + 1 == bands.size() ? height : (bands[i].end + bands[i + 1].begin) / 2;
+    const Box box{0, std::max(above, bands[i].begin - margin), layout.width,
+                  std::min(below, bands[i].end + margin)};
+    regions.push_back(Region{box, oneLine(bands[i])});
+  }
+  return regions;
 }
 
 std::vector<Box> joinedLinePieces(std::vector<Box> blocks, const Measures& page) {
@@ -423,6 +564,48 @@ bool hasColumns(const std::vector<Box>& blocks) {
 // Whether the columns of pixels around `middle` are blank: no more ink than
 // a share of what a typical column of text holds (noise and specks keep
 // some ink everywhere). True when no ink was counted.
+// The middles of the gaps across the page that no word spans, where the
+// words' extents stand a gutter apart.
+std::vector<int> wordGaps(std::vector<Box> words, int gutter) {
+  std::sort(words.begin(), words.end(), [](const Box& a, const Box& b) { return a.left < b.left; });
+  std::vector<int> middles;
+  int right = std::numeric_limits<int>::min();
+  for (const Box& word : words) {
+    if (right != std::numeric_limits<int>::min() && word.left - right >= gutter) {
+      middles.push_back((right + word.left) / 2);
+    }
+    right = std::max(right, word.right);
+  }
+  return middles;
+}
+
+// The middles of runs of blank columns of pixels a gutter wide, away from
+// the page's edges: a gutter the layout missed, because it took a rule or
+// two words across it for one word.
+std::vector<int> blankRuns(const Layout& layout, int gutter) {
+  const std::vector<int>& ink = layout.inkPerColumn;
+  std::vector<int> middles;
+  if (ink.empty()) return middles;
+  std::vector<int> inked;
+  for (const int count : ink) {
+    if (count > 0) inked.push_back(count);
+  }
+  const double blank = kGutterInkShare * median(std::move(inked));
+  const int width = static_cast<int>(ink.size());
+  int first = -1;  // of the current run of blank columns, or -1
+  bool inkSeen = false;
+  for (int x = 0; x < width; ++x) {
+    if (ink[static_cast<std::size_t>(x)] <= blank) {
+      if (first < 0) first = x;
+      continue;
+    }
+    if (first >= 0 && inkSeen && x - first >= gutter) middles.push_back((first + x) / 2);
+    first = -1;
+    inkSeen = true;
+  }
+  return middles;
+}
+
 bool blankDown(const Layout& layout, int middle, int halfWidth) {
   const std::vector<int>& ink = layout.inkPerColumn;
   if (ink.empty()) return true;
@@ -438,37 +621,31 @@ bool blankDown(const Layout& layout, int middle, int halfWidth) {
 }
 
 std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
-  // The words' extents across the page, joined where they lie closer than
-  // a gutter: two or more stretches of several words are columns.
   std::vector<Box> words;
   for (const Box& word : layout.words) {
     if (isWordSized(word, page.wordHeight)) words.push_back(word);
   }
-  std::sort(words.begin(), words.end(), [](const Box& a, const Box& b) { return a.left < b.left; });
   const int gutter = gutterWidth(page);
-  std::vector<Box> columns;
-  std::vector<int> counts;
-  for (const Box& word : words) {
-    if (columns.empty() || word.left - columns.back().right >= gutter) {
-      columns.push_back(word);
-      counts.push_back(0);
-    }
-    columns.back() = unionOf(columns.back(), word);
-    ++counts.back();
-  }
-  // Stretches of a word or two (a page number, a stray mark) are no
-  // columns: they join the stretch beside them.
+  std::vector<int> candidates = wordGaps(words, gutter);
+  const std::vector<int> blank = blankRuns(layout, gutter);
+  candidates.insert(candidates.end(), blank.begin(), blank.end());
+  std::sort(candidates.begin(), candidates.end());
+  // A gutter has columns of several words on both sides (a page number or
+  // a stray mark makes none) and is blank in the pixels too.
+  const auto centre = [](const Box& word) { return (word.left + word.right) / 2; };
   std::vector<int> gutterMiddles;
-  int heldWords = 0;
-  for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
-    heldWords += counts[i];
-    const int wordsAfter =
-        std::accumulate(counts.begin() + static_cast<std::ptrdiff_t>(i) + 1, counts.end(), 0);
-    const int middle = (columns[i].right + columns[i + 1].left) / 2;
-    if (heldWords >= kFewestColumnWords && wordsAfter >= kFewestColumnWords &&
+  int previous = std::numeric_limits<int>::min();
+  for (const int middle : candidates) {
+    if (!gutterMiddles.empty() && middle - gutterMiddles.back() < gutter) continue;
+    const auto before = std::count_if(words.begin(), words.end(), [&](const Box& word) {
+      return centre(word) > previous && centre(word) < middle;
+    });
+    const auto after = std::count_if(words.begin(), words.end(),
+                                     [&](const Box& word) { return centre(word) > middle; });
+    if (before >= kFewestColumnWords && after >= kFewestColumnWords &&
         blankDown(layout, middle, gutter / 2)) {
       gutterMiddles.push_back(middle);
-      heldWords = 0;
+      previous = middle;
     }
   }
   if (gutterMiddles.empty()) return {};

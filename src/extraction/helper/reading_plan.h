@@ -36,12 +36,20 @@ struct Layout {
   // counted): a gutter is blank in the pixels too, whatever words the
   // layout missed.
   std::vector<int> inkPerColumn;
+  // Dark pixels in each row of pixels, top to bottom (empty when not
+  // counted): lines of text stand apart with blank rows between them.
+  std::vector<int> inkPerRow;
 };
 
-// Dark pixels in each column of an 8-bit grey image whose rows are packed
-// `width` bytes apart; dark is below the threshold that best parts the
-// image's grey levels in two (Otsu's).
-std::vector<int> inkPerColumn(const unsigned char* pixels, int width, int height);
+struct Ink {
+  std::vector<int> perColumn;
+  std::vector<int> perRow;
+};
+
+// Dark pixels in each column and each row of an 8-bit grey image whose rows
+// are packed `width` bytes apart; dark is below the threshold that best
+// parts the image's grey levels in two (Otsu's).
+Ink inkOf(const unsigned char* pixels, int width, int height);
 
 // The measures the plan is made from.
 struct Measures {
@@ -119,15 +127,30 @@ bool keepTurned(const Confidence& turned, const Confidence& asIs, int turns,
 
 enum class Segmentation {
   kOneBlock,      // the page (or strip) read as one block of lines
+  kLines,         // one column read band by band, each band a line or lines that touch
   kBlocks,        // each region read as one block, in order
   kEngineLayout,  // the whole page read in the engine's own layout
+};
+
+struct Region {
+  Box box;               // in the page's coordinates
+  bool oneLine = false;  // read as a single line rather than as a block of lines
+  bool operator==(const Region&) const = default;
 };
 
 struct Plan {
   float scale = 1;  // the page is read from a copy scaled so
   Segmentation segmentation = Segmentation::kOneBlock;
-  std::vector<Box> regions;  // in the page's coordinates, reading order
+  std::vector<Region> regions;  // reading order
+  // A page read as one block whose blank rows part its lines: its bands,
+  // read when the block reads unsurely (segmentation kLines).
+  std::vector<Region> bands;
 };
+
+// Whether a page read as one block read so unsurely that reading it band
+// by band is worth its time: the engine sometimes takes the long lines of
+// a wide paragraph for several sheared rows, and reads pieces of each.
+bool worthReadingByBands(const Confidence& block);
 
 // How much the page is reduced before its blocks are found: the engine's
 // layout takes large Hangul for columns of their own, and finds the blocks
@@ -137,6 +160,14 @@ float layoutScale(const Measures& page);
 // The plan for a page. `blocks`: the text blocks the engine found (in the
 // page's coordinates and reading order), from a layout at layoutScale.
 Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks);
+
+// The bands of a page of one column: its rows of ink, cut at runs of blank
+// rows as tall as a gap between lines, each with a margin that stops at the
+// middle of the gap. A band the height of one line is read as one; the
+// engine then cannot take a long line for several rows, which it does on
+// some sizes of wide paragraphs. Empty when the page is not cut (noise
+// or skew leaves no blank rows) and its one band is more than a line.
+std::vector<Region> lineBands(const Layout& layout, const Measures& page);
 
 // Blocks side by side with no more than a wide word gap between them are
 // pieces of the same lines, cut where word gaps happened to line up: they
@@ -154,6 +185,26 @@ std::vector<Box> mergedOverlaps(std::vector<Box> boxes);
 // their own, each at its place in the reading order.
 std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<Box>& words,
                                     const Measures& page);
+
+// A word as the engine read it.
+struct Word {
+  std::string text;
+  double confidence = 0;
+  bool english = false;  // read by the English model rather than the Korean
+};
+
+// Whether `utf8` holds a Hangul syllable or letter.
+bool holdsHangul(std::string_view utf8);
+
+// Whether a word of a line that holds Hangul is worth reading again with
+// the Korean model alone: the two models together read some Hangul words
+// as capitals and brackets ("AAS" for 연결을, "Z| Bo]"), which the English
+// model then gives less than its sure confidence.
+bool doubtfulLatin(const Word& word, bool lineHoldsHangul);
+
+// The Korean model's reading of a doubtful word replaces it when it reads
+// Hangul and the engine is more confident of it.
+bool koreanReadingWins(const Word& english, const Word& korean);
 
 // One recognised line as the text layer gives lines: words separated by
 // single spaces, no space at either end.

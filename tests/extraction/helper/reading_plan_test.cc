@@ -10,7 +10,7 @@ namespace {
 // A page of `rows` rows of `words` words each, `wordHeight` high, in
 // `columns` columns; its lines as the layout gives them.
 Layout textPage(int width, int height, int rows, int columns, int wordHeight) {
-  Layout page{width, height, {}, {}, {}};
+  Layout page{width, height, {}, {}, {}, {}};
   const int columnWidth = width / columns;
   const int wordWidth = 3 * wordHeight;
   for (int column = 0; column < columns; ++column) {
@@ -23,6 +23,15 @@ Layout textPage(int width, int height, int rows, int columns, int wordHeight) {
         page.words.push_back(Box{x, top, x + wordWidth, top + wordHeight});
       }
     }
+  }
+  return page;
+}
+
+// `page` with its rows of pixels inked where its lines are.
+Layout withRowInk(Layout page) {
+  page.inkPerRow.assign(static_cast<std::size_t>(page.height), 0);
+  for (const Box& line : page.lines) {
+    for (int y = line.top; y < line.bottom; ++y) page.inkPerRow[static_cast<std::size_t>(y)] = 400;
   }
   return page;
 }
@@ -42,6 +51,7 @@ struct Shape {
   int columns;
   Segmentation segmentation;
   float smallestScale, largestScale;
+  std::size_t bands = 0;  // to read when the block reads unsurely
 };
 
 TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
@@ -60,6 +70,10 @@ TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
       // Two columns of a few rows: their blocks, with a gutter no word gap
       // can make.
       {"short columns", textPage(2200, 320, 5, 2, 30), 2, Segmentation::kBlocks, 1.3f, 1.4f},
+      // A page of one column whose lines stand apart: band by band.
+      // ... and by its bands when that reads unsurely.
+      {"lines set apart", withRowInk(textPage(1600, 900, 10, 1, 30)), 1, Segmentation::kOneBlock, 1,
+       1, 10},
       // A poster: large letters reduced, one column read whole.
       {"large text", textPage(3000, 4000, 8, 1, 120), 1, Segmentation::kOneBlock, 0.5f, 0.5f},
   };
@@ -71,7 +85,10 @@ TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
     EXPECT_GE(plan.scale, shape.smallestScale);
     EXPECT_LE(plan.scale, shape.largestScale);
     EXPECT_FALSE(plan.regions.empty());
+    EXPECT_EQ(plan.bands.size(), shape.bands);
   }
+  EXPECT_TRUE(worthReadingByBands(Confidence{80.0 * 100, 100}));
+  EXPECT_FALSE(worthReadingByBands(Confidence{92.0 * 100, 100}));
 }
 
 TEST(ReadingPlanTest, EnlargementFallsGraduallyAsThePageGrows) {
@@ -93,9 +110,17 @@ TEST(ReadingPlanTest, AGutterIsBlankInThePixelsToo) {
   page.inkPerColumn.assign(2200, 40);
   for (int x = 1030; x < 1170; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 3;  // specks
   EXPECT_EQ(gutterColumns(page, measures).size(), 2u);
-  // Glyphs there that the layout did not take for words: one column.
-  for (int x = 1035; x < 1060; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 30;
+  // Glyphs across it that the layout did not take for words: one column.
+  for (const int glyph : {1035, 1080, 1125}) {
+    for (int x = glyph; x < glyph + 25; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 30;
+  }
   EXPECT_TRUE(gutterColumns(page, measures).empty());
+  // A word the layout drew across the gutter (a rule taken for a word)
+  // hides no gutter that is blank in the pixels.
+  page.inkPerColumn.assign(2200, 40);
+  for (int x = 1030; x < 1170; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 3;
+  page.words.push_back(Box{700, 200, 1500, 210});
+  EXPECT_EQ(gutterColumns(page, measure(page)).size(), 2u);
 }
 
 TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
@@ -104,13 +129,86 @@ TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
   const int width = 4, height = 10;
   std::vector<unsigned char> pixels(width * height, 170);
   for (int y = 0; y < 6; ++y) pixels[static_cast<std::size_t>(y * width + 1)] = 90;
-  EXPECT_EQ(inkPerColumn(pixels.data(), width, height), (std::vector<int>{0, 6, 0, 0}));
+  EXPECT_EQ(inkOf(pixels.data(), width, height).perColumn, (std::vector<int>{0, 6, 0, 0}));
+}
+
+// Rows of ink for lines of `wordHeight`, each `inked` true or a gap of
+// blank rows; rows between are filled with `between` dark pixels.
+Layout inkedRows(const std::vector<std::pair<int, bool>>& runs, int between = 0) {
+  Layout page{2000, 0, {}, {}, {}, {}};
+  for (const auto& [rows, inked] : runs) {
+    page.inkPerRow.insert(page.inkPerRow.end(), static_cast<std::size_t>(rows),
+                          inked ? 400 : between);
+  }
+  page.height = static_cast<int>(page.inkPerRow.size());
+  return page;
+}
+
+TEST(ReadingPlanTest, LinesPartedByBlankRowsAreReadBandByBand) {
+  Measures page;
+  page.wordHeight = 30;
+  page.words = 40;
+  struct Case {
+    const char* name;
+    Layout layout;
+    std::vector<bool> oneLine;  // of each band; empty: the page is not cut
+  };
+  const Case cases[] = {
+      {"three lines set apart",
+       inkedRows({{10, false},
+                  {30, true},
+                  {12, false},
+                  {30, true},
+                  {12, false},
+                  {30, true},
+                  {40, false}}),
+       {true, true, true}},
+      {"a lone line", inkedRows({{10, false}, {32, true}, {10, false}}), {true}},
+      // Lines set too close for a gap: one block, read as before.
+      {"touching lines", inkedRows({{10, false}, {30, true}, {1, false}, {30, true}}), {}},
+      // Noise in every row between lines: nothing to cut at.
+      {"noisy gaps", inkedRows({{30, true}, {12, false}, {30, true}}, 40), {}},
+      // Two touching lines and a third apart: a block and a line.
+      {"a block and a line",
+       inkedRows({{30, true}, {2, false}, {30, true}, {15, false}, {30, true}}),
+       {false, true}},
+      // Accents above a line stand apart from it by a few blank rows.
+      {"accents", inkedRows({{10, false}, {6, true}, {6, false}, {28, true}, {20, false}}), {true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<Region> bands = lineBands(c.layout, page);
+    ASSERT_EQ(bands.size(), c.oneLine.size());
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+      EXPECT_EQ(bands[i].oneLine, c.oneLine[i]) << "band " << i;
+      EXPECT_EQ(bands[i].box.width(), c.layout.width);
+      if (i > 0) {
+        EXPECT_LE(bands[i - 1].box.bottom, bands[i].box.top) << "bands overlap";
+      }
+    }
+  }
+  // The bands cover every inked row, with a margin of a tenth of a word.
+  const Layout spaced = inkedRows({{10, false}, {30, true}, {12, false}, {30, true}, {40, false}});
+  const std::vector<Region> bands = lineBands(spaced, page);
+  ASSERT_EQ(bands.size(), 2u);
+  EXPECT_EQ(bands[0].box.top, 7);  // 10 blank rows above, margin 3
+  EXPECT_EQ(bands[0].box.bottom, 43);
+  EXPECT_EQ(bands[1].box.top, 49);
+  EXPECT_EQ(bands[1].box.bottom, 85);  // ink ends at 82
+  // Wider margins stop at the middle of the gap.
+  Measures large = page;
+  large.wordHeight = 100;
+  const std::vector<Region> wide =
+      lineBands(inkedRows({{20, false}, {60, true}, {16, false}, {60, true}, {20, false}}), large);
+  ASSERT_EQ(wide.size(), 2u);
+  EXPECT_EQ(wide[0].box.bottom, 88);  // not 90: the gap's middle
+  EXPECT_EQ(wide[1].box.top, 88);
 }
 
 TEST(ReadingPlanTest, WordsStandingOnEndAreASidewaysPage) {
   const Layout upright = textPage(2000, 2400, 30, 1, 30);
   EXPECT_FALSE(looksSideways(upright));
-  Layout turned{2400, 2000, {}, {}, {}};
+  Layout turned{2400, 2000, {}, {}, {}, {}};
   for (const Box& word : upright.words) {
     turned.words.push_back(Box{word.top, word.left, word.bottom, word.right});
   }
@@ -120,7 +218,7 @@ TEST(ReadingPlanTest, WordsStandingOnEndAreASidewaysPage) {
 TEST(ReadingPlanTest, PiecesOfALineCountAsOneRow) {
   // The layout gives a line of large Hangul as an upper and a lower piece
   // and a lone final consonant.
-  Layout page{2000, 300, {}, {}, {}};
+  Layout page{2000, 300, {}, {}, {}, {}};
   for (int row = 0; row < 4; ++row) {
     const int top = 20 + 60 * row;
     page.words.push_back(Box{20, top, 600, top + 36});
@@ -184,6 +282,31 @@ TEST(ReadingPlanTest, TheMoreConfidentReadingOfATurnWins) {
   EXPECT_FALSE(keepTurned(reading(90, 4), reading(0, 0), 1, std::nullopt));
   // A label of a few syllables read well keeps against garbage read turned.
   EXPECT_FALSE(keepTurned(reading(45, 12), reading(91, 5), 1, unsure));
+}
+
+// Hangul words the two models read as capitals are read again by the
+// Korean model, which replaces them only with Hangul it is surer of.
+TEST(ReadingPlanTest, DoubtfulLatinInAKoreanLineIsReadAgainInKorean) {
+  EXPECT_TRUE(holdsHangul("연결을"));
+  EXPECT_TRUE(holdsHangul("TF를"));
+  EXPECT_TRUE(holdsHangul("ㅎ"));
+  EXPECT_FALSE(holdsHangul("Merck & Co."));
+  EXPECT_FALSE(holdsHangul("日本"));
+  struct Case {
+    Word word;
+    bool koreanLine, doubtful;
+  };
+  for (const Case& c : {Case{{"AAS", 84.7, true}, true, true},
+                        Case{{"AAS", 84.7, true}, false, false},  // an English line
+                        Case{{"19km", 93.0, true}, true, false},  // read surely
+                        Case{{"연결을", 60.0, false}, true, false},
+                        Case{{"Z|", 40.0, false}, true, false}}) {  // the Korean model's own
+    EXPECT_EQ(doubtfulLatin(c.word, c.koreanLine), c.doubtful) << c.word.text;
+  }
+  const Word english{"AAS", 84.7, true};
+  EXPECT_TRUE(koreanReadingWins(english, Word{"연결을", 91.0, false}));
+  EXPECT_FALSE(koreanReadingWins(english, Word{"연결을", 70.0, false}));
+  EXPECT_FALSE(koreanReadingWins(english, Word{"AAS", 95.0, false}));
 }
 
 TEST(ReadingPlanTest, RecognisedLinesHaveSingleSpacesBetweenWords) {
