@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 DEMO_FILE ?= samples/demo.png
 
-.PHONY: all deps build test demo test-sanitize fuzz stress bench eval clean
+.PHONY: all deps build test test-unit test-e2e demo test-sanitize fuzz stress bench eval clean
 
 all: build
 
@@ -20,6 +20,14 @@ build: deps
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# The unit tests alone, in seconds; `make test-e2e` runs the tests that
+# start the built programs (those labelled root skip without root).
+test-unit: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -L unit
+
+test-e2e: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -L e2e
 
 demo: build
 	$(BUILD_DIR)/bin/fileprobe $(DEMO_FILE)

@@ -43,39 +43,31 @@ struct Item {
 
 AttributeSource sourceOf(Item& item) {
   return {
-      .listSize =
-          [&item](std::size_t& size) {
-            size = item.list.size() + (item.growsAfterFirstList && item.listReads > 0 ? 1 : 0);
-            ++item.listReads;
-            return 0;
-          },
-      .listNames =
-          [&item](std::span<char> buffer, std::size_t& got) {
-            if (item.list.size() > buffer.size()) return ERANGE;
-            got = item.list.copy(buffer.data(), buffer.size());
-            return 0;
-          },
-      .valueSize =
-          [&item](const std::string& name, std::size_t& size) {
-            if (name == item.vanishing) item.values.erase(name);
-            const auto found = item.values.find(name);
-            if (found == item.values.end()) return ENODATA;
-            size = found->second.size();
-            return 0;
-          },
-      .readValue =
-          [&item](const std::string& name, std::uint32_t position, std::span<std::byte> buffer,
-                  std::size_t& got) {
-            const auto found = item.values.find(name);
-            if (found == item.values.end()) return ENODATA;
-            got = position > found->second.size()
-                      ? 0
-                      : found->second.copy(reinterpret_cast<char*>(buffer.data()), buffer.size(),
-                                           position);
-            return 0;
-          },
-      .readAcl = [&item](std::size_t, std::string& bytes) { return bytes = item.acl, 0; },
-      .readStatus = [&item](FileStatus& status) { return status = item.status, 0; },
+      .listSize = [&item]() -> ErrnoOr<std::size_t> {
+        const std::size_t size =
+            item.list.size() + (item.growsAfterFirstList && item.listReads > 0 ? 1 : 0);
+        ++item.listReads;
+        return size;
+      },
+      .listNames = [&item](std::span<char> buffer) -> ErrnoOr<std::size_t> {
+        if (item.list.size() > buffer.size()) return Errno{ERANGE};
+        return item.list.copy(buffer.data(), buffer.size());
+      },
+      .valueSize = [&item](const std::string& name) -> ErrnoOr<std::size_t> {
+        if (name == item.vanishing) item.values.erase(name);
+        const auto found = item.values.find(name);
+        if (found == item.values.end()) return Errno{ENODATA};
+        return found->second.size();
+      },
+      .readValue = [&item](const std::string& name, std::uint32_t position,
+                           std::span<std::byte> buffer) -> ErrnoOr<std::size_t> {
+        const auto found = item.values.find(name);
+        if (found == item.values.end()) return Errno{ENODATA};
+        if (position > found->second.size()) return std::size_t{0};
+        return found->second.copy(reinterpret_cast<char*>(buffer.data()), buffer.size(), position);
+      },
+      .readAcl = [&item](std::size_t) -> ErrnoOr<std::string> { return item.acl; },
+      .readStatus = [&item]() -> ErrnoOr<FileStatus> { return item.status; },
   };
 }
 

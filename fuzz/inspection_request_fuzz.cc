@@ -106,12 +106,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::optional<std::vector<std::string>> strict =
       size > maximumRequestBytes ? std::nullopt : strictlyParsed(bytes, maximumRequestPaths);
-  if (request.refusal.empty() != strict.has_value()) std::abort();
+  if (request.refusal.has_value() == strict.has_value()) std::abort();
   if (strict && request.paths != *strict) std::abort();
 
-  if (!request.refusal.empty()) {
-    if (request.refusal != kRequestUnreadable && request.refusal != kRequestTooLarge &&
-        request.refusal != kRequestMalformed) {
+  if (request.refusal) {
+    if (*request.refusal != kRequestUnreadable && *request.refusal != kRequestTooLarge &&
+        *request.refusal != kRequestMalformed) {
       std::abort();
     }
     if (status != kStatusRequestRefused) std::abort();

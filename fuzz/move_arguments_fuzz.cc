@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fileprobe::Arguments arguments = {"fileprobe", "--move-exclusive", fields[0],
                                           fields[1],   fields[2],          fields[3]};
   const int before = openDescriptors();
-  const int error = fileprobe::moveExclusive(arguments);
-  if (error < 0 || openDescriptors() != before) std::abort();
+  const fileprobe::ErrnoOr<void> moved = fileprobe::moveExclusive(arguments);
+  if (moved.error() < 0 || openDescriptors() != before) std::abort();
   return 0;
 }

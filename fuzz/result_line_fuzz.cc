@@ -9,12 +9,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "common/limits.h"
-#include "extract_answer/extraction_answer.h"
-#include "platform/unicode.h"
+#include "extraction/wire/extraction_answer.h"
+#include "extraction/wire/extraction_limits.h"
+#include "formats/unicode.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fileprobe::setGlobalLimits();
   // The writer prints to standard output; the fuzzer's own output stays readable.
   const int devNull = open("/dev/null", O_WRONLY);
   dup2(devNull, 1);
@@ -32,6 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (fileprobe::isValidUtf8(text) && !fileprobe::isValidUtf8(cut)) std::abort();
   const std::string_view trimmed = fileprobe::trimWhitespaceAndNewlines(text);
   if (trimmed.size() > text.size()) std::abort();
-  fileprobe::emit(text, fileprobe::kMethodText, text);
+  fileprobe::emit({std::string(text), fileprobe::Method::text, std::string(text)});
   return 0;
 }

@@ -24,9 +24,9 @@ void makeRoom(std::string& buffer, std::size_t wanted, std::size_t cap) {
 
 }  // namespace
 
-int readToEndBounded(int descriptor, std::size_t limit, std::string& out,
-                     std::size_t expectedBytes) {
-  out.clear();
+ErrnoOr<std::string> readToEndBounded(int descriptor, std::size_t limit,
+                                      std::size_t expectedBytes) {
+  std::string out;
   // One byte beyond the limit is enough to know the input is too large.
   const std::size_t cap = limit + 1;
   if (expectedBytes > 0 && expectedBytes <= limit) makeRoom(out, expectedBytes + 1, cap);
@@ -35,15 +35,13 @@ int readToEndBounded(int descriptor, std::size_t limit, std::string& out,
   std::array<std::byte, kBlockBytes> block;
   while (out.size() <= limit) {
     const std::size_t ask = std::min(kBlockBytes, cap - out.size());
-    std::size_t got = 0;
-    if (const int error = readSome(descriptor, std::span(block).first(ask), got); error != 0) {
-      return error;
-    }
-    if (got == 0) break;
-    makeRoom(out, out.size() + got, cap);
-    out.append(reinterpret_cast<const char*>(block.data()), got);
+    const ErrnoOr<std::size_t> got = readSome(descriptor, std::span(block).first(ask));
+    if (!got) return got.failure();
+    if (*got == 0) break;
+    makeRoom(out, out.size() + *got, cap);
+    out.append(reinterpret_cast<const char*>(block.data()), *got);
   }
-  return 0;
+  return out;
 }
 
 }  // namespace fileprobe

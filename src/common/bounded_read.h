@@ -4,14 +4,16 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/errno_or.h"
+
 namespace fileprobe {
 
-// Reads `descriptor` to its end, or until it has given one byte more than
-// `limit`, into `out`; returns 0 or the errno of the failing read. `out`
-// never holds more than limit + 1 bytes, so out.size() > limit tells that
-// the input is too large. `expectedBytes` (at most `limit`, else ignored),
-// when the caller knows what is coming, is reserved at once.
-int readToEndBounded(int descriptor, std::size_t limit, std::string& out,
-                     std::size_t expectedBytes = 0);
+// The bytes of `descriptor` up to its end, or up to one byte more than
+// `limit`; or the errno of the failing read. The bytes are never more than
+// limit + 1, so a size above `limit` tells that the input is too large.
+// `expectedBytes` (at most `limit`, else ignored), when the caller knows
+// what is coming, is reserved at once.
+ErrnoOr<std::string> readToEndBounded(int descriptor, std::size_t limit,
+                                      std::size_t expectedBytes = 0);
 
 }  // namespace fileprobe

@@ -1,5 +1,7 @@
 #include "common/path_syntax.h"
 
+#include <algorithm>
+
 namespace fileprobe {
 namespace {
 
@@ -23,20 +25,18 @@ std::vector<std::string_view> pathComponents(std::string_view path) {
   return components;
 }
 
-bool isDotComponent(std::string_view component) { return component == "." || component == ".."; }
+bool hasDotComponent(std::string_view path) {
+  const std::vector<std::string_view> components = pathComponents(path);
+  return std::any_of(components.begin(), components.end(), [](std::string_view component) {
+    return component == "." || component == "..";
+  });
+}
 
 bool isNormalisedPath(std::string_view path) {
-  if (!path.starts_with('/')) return false;
   if (path == kRootPath) return true;
-  // Every piece after the leading "/" up to the next "/" or the end.
-  std::string_view rest = path.substr(1);
-  while (true) {
-    const std::size_t end = rest.find('/');
-    const std::string_view component = rest.substr(0, end);
-    if (component.empty() || isDotComponent(component)) return false;
-    if (end == std::string_view::npos) return true;
-    rest.remove_prefix(end + 1);
-  }
+  // No empty component: no "//" and no trailing "/".
+  return path.starts_with('/') && path.find("//") == std::string_view::npos &&
+         !path.ends_with('/') && !hasDotComponent(path);
 }
 
 std::string_view finalNameOf(std::string_view path) {

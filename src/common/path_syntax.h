@@ -17,7 +17,9 @@ bool isAbsolutePath(std::string_view path);
 // trailing "/") are left out.
 std::vector<std::string_view> pathComponents(std::string_view path);
 
-bool isDotComponent(std::string_view component);
+// True when a component of `path` is "." or "..", which the jobs never
+// resolve: such a path is refused, not normalised.
+bool hasDotComponent(std::string_view path);
 
 // True when `path` is absolute and has no empty component (no "//", no
 // trailing "/") and no "." or ".." component. "/" itself is normalised.

@@ -9,11 +9,14 @@ constexpr int kStandardOutput = 1;
 
 }  // namespace
 
-bool writeResultLine(const ResultDictionary& dictionary) {
-  std::optional<std::string> text = serializeCompact(dictionary);
-  if (!text) return false;
+bool writeResult(const ResultDictionary& result, FallbackLine fallback) {
+  std::optional<std::string> text = serializeCompact(result);
+  if (!text) {
+    if (fallback) writeFixedLine(*fallback);
+    return false;
+  }
   text->push_back('\n');
-  // A failed write has nowhere to be reported: standard error stays silent.
+  // Standard error stays silent, so a failed write is not reported.
   (void)writeAll(kStandardOutput, *text);
   return true;
 }

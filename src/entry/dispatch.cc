@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "extract/extraction_job.h"
+#include "extraction/job/extraction_job.h"
 #include "fileops/metadata_copy_job.h"
 #include "fileops/move_job.h"
 #include "inspect/inspection_job.h"

@@ -1,13 +1,11 @@
 // fileprobe: one job per run, one JSON line on standard output, the job's
 // exit status.
 #include "common/arguments.h"
-#include "common/limits.h"
 #include "entry/dispatch.h"
 #include "platform/signals.h"
 
 int main(int argc, char** argv) {
   using namespace fileprobe;
-  setGlobalLimits();
   ignoreBrokenPipeSignal();
   const Arguments arguments(argv, argv + argc);
   return jobFor(arguments)(arguments);

@@ -22,9 +22,7 @@ constexpr std::size_t kCopyArgumentCount = 2;
 void checkItems(const FileStatus& source, const FileStatus& destination) {
   if (!isRegularFile(source) && !isDirectory(source)) failWith(EINVAL);
   if (fileType(destination) != fileType(source)) failWith(EINVAL);
-  if (source.device == destination.device && source.inode == destination.inode) {
-    failWith(EINVAL);
-  }
+  if (identityOf(source) == identityOf(destination)) failWith(EINVAL);
   if (destination.linkCount != 1 && !isDirectory(destination)) failWith(EINVAL);
   if ((source.flags & kLockFlagsMask) != 0) failWith(EINVAL);
 }
@@ -34,8 +32,7 @@ void checkItems(const FileStatus& source, const FileStatus& destination) {
 void verifyStates(const FileStatus& source, const FileStatus& sourceAfter,
                   const FileStatus& destination, const FileStatus& destinationAfter) {
   if (!sameSourceState(source, sourceAfter)) failWith(ESTALE);
-  if (destinationAfter.device != destination.device) failWith(ESTALE);
-  if (destinationAfter.inode != destination.inode) failWith(ESTALE);
+  if (identityOf(destinationAfter) != identityOf(destination)) failWith(ESTALE);
   if (!isDirectory(destination) && destinationAfter.size != destination.size) {
     failWith(ESTALE);
   }
@@ -80,7 +77,9 @@ int metadataResult(bool ok, MacosErrno reported, const FileStatus* source,
     result.set("source", attestedState(*source));
     result.set("destination", attestedState(*destination));
   }
-  const bool written = writeResultLine(result);
+  // The copy has no fallback line: a result that cannot be written is no
+  // line at all and status 3.
+  const bool written = writeResult(result, kNothingWritten);
   return written && ok ? kStatusDone : kStatusOperationFailed;
 }
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/arguments.h"
-#include "platform/errno_map.h"
+#include "formats/macos_errno.h"
 #include "platform/file_status.h"
 
 namespace fileprobe {

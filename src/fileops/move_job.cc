@@ -34,8 +34,8 @@ bool isMovableKind(const FileStatus& status) {
   return isRegularFile(status) || isDirectory(status);
 }
 
-bool isIdentifiedItem(const FileStatus& status, std::uint64_t device, std::uint64_t inode) {
-  return status.device == device && status.inode == inode && isMovableKind(status);
+bool isIdentifiedItem(const FileStatus& status, ItemIdentity expected) {
+  return identityOf(status) == expected && isMovableKind(status);
 }
 
 struct NamedItem {
@@ -50,15 +50,13 @@ struct NamedItem {
 // the answer is ESTALE. When that name has been taken meanwhile, or the
 // destination cannot be read, nothing more is done: both items stay where
 // they are, and the answer is still ESTALE.
-int confirmMovedItem(const MoveOperations& operations, NamedItem from, NamedItem to,
-                     std::uint64_t device, std::uint64_t inode) {
-  FileStatus moved;
-  if (const int error = operations.statAt(to.parent, to.name, moved); error != 0) {
-    return ESTALE;
-  }
-  if (isIdentifiedItem(moved, device, inode)) return 0;
+ErrnoOr<void> confirmMovedItem(const MoveOperations& operations, NamedItem from, NamedItem to,
+                               ItemIdentity expected) {
+  const ErrnoOr<FileStatus> moved = operations.statAt(to.parent, to.name);
+  if (!moved) return Errno{ESTALE};
+  if (isIdentifiedItem(*moved, expected)) return {};
   (void)operations.rename(to.parent, to.name, from.parent, from.name);
-  return ESTALE;
+  return Errno{ESTALE};
 }
 
 }  // namespace
@@ -73,9 +71,9 @@ int moveResult(bool ok, MacosErrno reported) {
   return ok ? kStatusDone : kStatusOperationFailed;
 }
 
-int moveExclusive(const Arguments& arguments, const MoveOperations& operations) {
+ErrnoOr<void> moveExclusive(const Arguments& arguments, const MoveOperations& operations) {
   // Everything is checked before anything is opened.
-  if (arguments.size() != kMoveArgumentCount) return EINVAL;
+  if (arguments.size() != kMoveArgumentCount) return Errno{EINVAL};
   const std::string_view source = arguments[kSourceArgument];
   const std::string_view destination = arguments[kDestinationArgument];
   const std::optional<std::uint64_t> expectedDevice =
@@ -83,57 +81,52 @@ int moveExclusive(const Arguments& arguments, const MoveOperations& operations) 
   const std::optional<std::uint64_t> expectedInode =
       unsignedDecimalValue(arguments[kInodeArgument]);
   if (!isMovablePath(source) || !isMovablePath(destination) || !expectedDevice || !expectedInode) {
-    return EINVAL;
+    return Errno{EINVAL};
   }
+  const ItemIdentity expected{*expectedDevice, *expectedInode};
   const std::string sourceName(finalNameOf(source));
   const std::string destinationName(finalNameOf(destination));
 
   // Both parents are reached one component at a time without following a
   // link, so a link swapped in anywhere above either item fails the walk.
-  DirectoryOpening sourceParent = openDirectoryWithoutLinks(parentPathOf(source));
-  if (!sourceParent.descriptor.valid()) return sourceParent.error;
-  DirectoryOpening destinationParent = openDirectoryWithoutLinks(parentPathOf(destination));
+  ErrnoOr<UniqueFd> sourceParent = openDirectoryWithoutLinks(parentPathOf(source));
+  if (!sourceParent) return sourceParent.failure();
+  ErrnoOr<UniqueFd> destinationParent = openDirectoryWithoutLinks(parentPathOf(destination));
   // Every way out closes the parents in the order they were opened; an
   // errno is always taken before.
-  const auto closeParents = [&](int result) {
-    sourceParent.descriptor.reset();
-    destinationParent.descriptor.reset();
+  const auto closeParents = [&](ErrnoOr<void> result) {
+    sourceParent->reset();
+    if (destinationParent) destinationParent->reset();
     return result;
   };
-  if (!destinationParent.descriptor.valid()) {
-    return closeParents(destinationParent.error);
-  }
+  if (!destinationParent) return closeParents(destinationParent.failure());
 
   // The name is looked up in the parent just opened, so the item checked is
   // the one the rename below acts on, unless it is replaced in between.
-  FileStatus status;
-  if (const int error = operations.statAt(sourceParent.descriptor.get(), sourceName, status);
-      error != 0) {
-    return closeParents(error);
-  }
-  if (status.device != *expectedDevice || status.inode != *expectedInode ||
-      !isMovableKind(status)) {
-    return closeParents(ESTALE);
-  }
+  const ErrnoOr<FileStatus> status = operations.statAt(sourceParent->get(), sourceName);
+  if (!status) return closeParents(status.failure());
+  if (!isIdentifiedItem(*status, expected)) return closeParents(Errno{ESTALE});
 
   // Never a plain rename as a fallback: a file system that cannot refuse to
   // replace makes the move fail instead.
-  const NamedItem from{sourceParent.descriptor.get(), sourceName};
-  const NamedItem to{destinationParent.descriptor.get(), destinationName};
-  const int renameError = operations.rename(from.parent, from.name, to.parent, to.name);
-  if (renameError != 0) return closeParents(renameError);
-  const int outcome = confirmMovedItem(operations, from, to, *expectedDevice, *expectedInode);
+  const NamedItem from{sourceParent->get(), sourceName};
+  const NamedItem to{destinationParent->get(), destinationName};
+  if (ErrnoOr<void> renamed = operations.rename(from.parent, from.name, to.parent, to.name);
+      !renamed) {
+    return closeParents(renamed);
+  }
+  ErrnoOr<void> outcome = confirmMovedItem(operations, from, to, expected);
   // Both folders have changed whatever the outcome (a rename back changes
   // them again), and the outcome stands whatever the syncs report; they only
   // ask for both directory entries to reach the disk.
-  (void)syncDescriptor(sourceParent.descriptor.get());
-  (void)syncDescriptor(destinationParent.descriptor.get());
+  (void)syncDescriptor(sourceParent->get());
+  (void)syncDescriptor(destinationParent->get());
   return closeParents(outcome);
 }
 
 int runMoveJob(const Arguments& arguments) {
-  const int error = moveExclusive(arguments);
-  return moveResult(error == 0, macosErrno(error));
+  const ErrnoOr<void> moved = moveExclusive(arguments);
+  return moveResult(static_cast<bool>(moved), macosErrno(moved.error()));
 }
 
 }  // namespace fileprobe

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "common/arguments.h"
-#include "platform/errno_map.h"
+#include "formats/macos_errno.h"
+#include "platform/errno_or.h"
 #include "platform/file_status.h"
 #include "platform/fs.h"
 
@@ -14,23 +15,23 @@ namespace fileprobe {
 
 // The two calls on names that the move makes, as a record of functions:
 // the platform's in the program; a unit test wraps them to put another item
-// at a name between two of them. Each returns 0 or the platform errno.
+// at a name between two of them.
 struct MoveOperations {
-  std::function<int(int directory, const std::string& name, FileStatus& out)> statAt =
+  std::function<ErrnoOr<FileStatus>(int directory, const std::string& name)> statAt =
       statAtNoFollow;
-  std::function<int(int fromDirectory, const std::string& fromName, int toDirectory,
-                    const std::string& toName)>
+  std::function<ErrnoOr<void>(int fromDirectory, const std::string& fromName, int toDirectory,
+                              const std::string& toName)>
       rename = renameNoReplace;
 };
 
 // Moves and writes the result; returns the exit status.
 int runMoveJob(const Arguments& arguments);
 
-// The move itself: 0 when the identified item was renamed, otherwise the
+// The move itself: done when the identified item was renamed, otherwise the
 // platform errno (EINVAL for refused arguments, ESTALE when the item is not,
 // or no longer, the identified one). Every descriptor it opens is closed
 // before it returns.
-int moveExclusive(const Arguments& arguments, const MoveOperations& operations = {});
+ErrnoOr<void> moveExclusive(const Arguments& arguments, const MoveOperations& operations = {});
 
 // Writes {"ok":...,"errno":...} and returns the exit status: kStatusDone when
 // ok, kStatusOperationFailed otherwise.

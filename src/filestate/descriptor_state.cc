@@ -1,6 +1,5 @@
 #include "filestate/descriptor_state.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -11,17 +10,12 @@
 
 namespace fileprobe {
 
-FileStatus descriptorStat(int descriptor) {
-  FileStatus status;
-  failOnError(statDescriptor(descriptor, status));
-  return status;
-}
+FileStatus descriptorStat(int descriptor) { return valueOrFail(statDescriptor(descriptor)); }
 
 bool sameSourceState(const FileStatus& first, const FileStatus& second) {
-  return first.device == second.device && first.mode == second.mode &&
-         first.inode == second.inode && first.owner == second.owner &&
-         first.group == second.group && first.size == second.size && first.flags == second.flags &&
-         first.modificationTime == second.modificationTime &&
+  return identityOf(first) == identityOf(second) && first.mode == second.mode &&
+         first.owner == second.owner && first.group == second.group && first.size == second.size &&
+         first.flags == second.flags && first.modificationTime == second.modificationTime &&
          first.statusChangeTime == second.statusChangeTime;
 }
 
@@ -37,32 +31,18 @@ StringDictionary attestedState(const FileStatus& state) {
   };
 }
 
-DirectoryOpening openDirectoryWithoutLinks(std::string_view path) {
-  DirectoryOpening opening;
-  const std::vector<std::string_view> components = pathComponents(path);
-  if (!isAbsolutePath(path) || std::any_of(components.begin(), components.end(), isDotComponent)) {
-    opening.error = EINVAL;
-    return opening;
-  }
-  UniqueFd current;
-  if (const int error = openRootDirectory(current); error != 0) {
-    opening.error = error;
-    return opening;
-  }
-  for (const std::string_view component : components) {
-    UniqueFd next;
-    const int error = openDirectoryAtNoFollow(current.get(), std::string(component), next);
+ErrnoOr<UniqueFd> openDirectoryWithoutLinks(std::string_view path) {
+  if (!isAbsolutePath(path) || hasDotComponent(path)) return Errno{EINVAL};
+  ErrnoOr<UniqueFd> current = openRootDirectory();
+  for (const std::string_view component : pathComponents(path)) {
+    if (!current) return current;
+    ErrnoOr<UniqueFd> next = openDirectoryAtNoFollow(current->get(), std::string(component));
     // The parent is closed either way; the open's errno is kept apart from
     // whatever close reports.
-    current.reset();
-    if (error != 0) {
-      opening.error = error;
-      return opening;
-    }
+    current->reset();
     current = std::move(next);
   }
-  opening.descriptor = std::move(current);
-  return opening;
+  return current;
 }
 
 }  // namespace fileprobe

@@ -4,8 +4,9 @@
 
 #include <string_view>
 
+#include "formats/json.h"
+#include "platform/errno_or.h"
 #include "platform/file_status.h"
-#include "platform/json.h"
 #include "platform/unique_fd.h"
 
 namespace fileprobe {
@@ -20,15 +21,10 @@ bool sameSourceState(const FileStatus& first, const FileStatus& second);
 // dev, ino, size, mtimeSec, mtimeNsec, ctimeSec, ctimeNsec as decimal strings.
 StringDictionary attestedState(const FileStatus& state);
 
-struct DirectoryOpening {
-  UniqueFd descriptor;  // valid on success
-  int error = 0;        // the platform errno on failure
-};
-
 // Opens the directory at the absolute `path` one component at a time, never
 // following a link. A path that is not absolute, holds NUL, or has a "." or
 // ".." component fails with EINVAL before anything is opened. Every
 // intermediate descriptor is closed, on success and on failure.
-DirectoryOpening openDirectoryWithoutLinks(std::string_view path);
+ErrnoOr<UniqueFd> openDirectoryWithoutLinks(std::string_view path);
 
 }  // namespace fileprobe

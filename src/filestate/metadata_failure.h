@@ -1,6 +1,10 @@
 // The one error of the metadata fingerprint and the guarded file operations.
 #pragma once
 
+#include <utility>
+
+#include "platform/errno_or.h"
+
 namespace fileprobe {
 
 // `code` is the platform's errno: the one read right after the failing
@@ -17,9 +21,16 @@ struct MetadataFailure {
 // MetadataFailure is raised.
 [[noreturn]] void failWith(int platformErrno);
 
-// Raises the failure when `result` (0 or a platform errno) is not 0.
-inline void failOnError(int result) {
-  if (result != 0) failWith(result);
+// Raises the failure of a platform call that failed.
+inline void failOnError(const ErrnoOr<void>& result) {
+  if (!result) failWith(result.error());
+}
+
+// The value of a platform call, or its failure raised.
+template <typename T>
+T valueOrFail(ErrnoOr<T> result) {
+  if (!result) failWith(result.error());
+  return *std::move(result);
 }
 
 }  // namespace fileprobe

@@ -5,22 +5,20 @@
 #include <optional>
 
 #include "filestate/metadata_failure.h"
-#include "platform/unicode.h"
+#include "formats/unicode.h"
 #include "platform/xattr.h"
 
 namespace fileprobe {
 namespace {
 
 std::size_t valueSizeOf(const AttributeSource& source, const std::string& name) {
-  std::size_t size = 0;
-  failOnError(source.valueSize(name, size));
-  return size;
+  return valueOrFail(source.valueSize(name));
 }
 
 // The size query after the read must give the size the read was based on.
 void requireSameSize(const AttributeSource& source, const std::string& name, std::size_t size) {
-  std::size_t again = 0;
-  if (source.valueSize(name, again) != 0 || again != size) failWith(ESTALE);
+  const ErrnoOr<std::size_t> again = source.valueSize(name);
+  if (!again || *again != size) failWith(ESTALE);
 }
 
 // Reads an ordinary value of `size` bytes whole; the buffer holds at least
@@ -29,8 +27,7 @@ std::vector<std::byte> ordinaryValue(const AttributeSource& source, const std::s
                                      std::size_t size) {
   if (size > kOrdinaryValueLimit) failWith(EFBIG);
   std::vector<std::byte> buffer(size == 0 ? 1 : size);
-  std::size_t got = 0;
-  failOnError(source.readValue(name, 0, std::span(buffer.data(), size), got));
+  const std::size_t got = valueOrFail(source.readValue(name, 0, std::span(buffer.data(), size)));
   if (got != size) failWith(ESTALE);
   buffer.resize(size);
   return buffer;
@@ -43,9 +40,8 @@ void digestResourceFork(const AttributeSource& source, const std::string& name, 
   for (std::uint64_t position = 0; position < size;) {
     if (position > kResourceForkLastPosition) failWith(EFBIG);
     const std::size_t length = std::min<std::uint64_t>(size - position, kResourceForkChunk);
-    std::size_t got = 0;
-    failOnError(source.readValue(name, static_cast<std::uint32_t>(position),
-                                 std::span(buffer.data(), length), got));
+    const std::size_t got = valueOrFail(source.readValue(name, static_cast<std::uint32_t>(position),
+                                                         std::span(buffer.data(), length)));
     if (got != length) failWith(ESTALE);
     sha256Update(hash, std::span<const std::byte>(buffer.data(), length));
     position += length;
@@ -60,13 +56,12 @@ struct ListedName {
 }  // namespace
 
 std::vector<std::string> attributeNames(const AttributeSource& source) {
-  std::size_t size = 0;
-  failOnError(source.listSize(size));
+  const std::size_t size = valueOrFail(source.listSize());
   if (size > kNameListLimit) failWith(EFBIG);
   if (size == 0) return {};
   std::vector<char> buffer(size);
-  std::size_t got = 0;
-  if (source.listNames(buffer, got) != 0 || got != size) failWith(ESTALE);
+  const ErrnoOr<std::size_t> got = source.listNames(buffer);
+  if (!got || *got != size) failWith(ESTALE);
 
   std::vector<ListedName> listed;
   const std::string_view list(buffer.data(), buffer.size());

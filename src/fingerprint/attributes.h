@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fingerprint/attribute_source.h"
-#include "platform/sha256.h"
+#include "formats/sha256.h"
 
 namespace fileprobe {
 

@@ -31,9 +31,7 @@ std::string metadataText(const FileStatus& status) {
 }
 
 std::string aclBytes(const AttributeSource& source) {
-  std::string bytes;
-  failOnError(source.readAcl(kAclLimit, bytes));
-  return bytes;
+  return valueOrFail(source.readAcl(kAclLimit));
 }
 
 std::string aclBytes(int descriptor) { return aclBytes(descriptorAttributeSource(descriptor)); }
@@ -54,8 +52,7 @@ Sha256Digest metadataDigest(const AttributeSource& source, const FileStatus& sta
   }
   // The stillness tests run only after every value has been read.
   if (attributeNames(source) != names) failWith(ESTALE);
-  FileStatus now;
-  failOnError(source.readStatus(now));
+  const FileStatus now = valueOrFail(source.readStatus());
   if (!sameSourceState(status, now)) failWith(ESTALE);
   return sha256Finish(hash);
 }

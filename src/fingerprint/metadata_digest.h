@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fingerprint/attribute_source.h"
+#include "formats/sha256.h"
 #include "platform/file_status.h"
-#include "platform/sha256.h"
 
 namespace fileprobe {
 

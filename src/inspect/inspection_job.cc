@@ -24,13 +24,13 @@ void emitInspection(const ResultList& entries, std::optional<std::string_view> e
   ResultDictionary report;
   report.set("entries", entries);
   if (error) report.set("error", std::string(*error));
-  if (!writeResultLine(report)) writeFixedLine(kInspectionFallbackLine);
+  writeResult(report, kInspectionFallbackLine);
 }
 
 int inspectPathsFrom(int descriptor) {
   InspectionRequest request = readInspectionRequest(descriptor);
-  if (!request.refusal.empty()) {
-    emitInspection({}, request.refusal);
+  if (request.refusal) {
+    emitInspection({}, *request.refusal);
     return kStatusRequestRefused;
   }
   ResultList entries;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "common/arguments.h"
-#include "platform/json.h"
+#include "formats/json.h"
 
 namespace fileprobe {
 

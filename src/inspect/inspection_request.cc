@@ -3,17 +3,15 @@
 #include <optional>
 
 #include "common/bounded_read.h"
-#include "platform/json.h"
+#include "formats/json.h"
 
 namespace fileprobe {
 
 InspectionRequest readInspectionRequest(int descriptor) {
-  std::string bytes;
-  if (readToEndBounded(descriptor, maximumRequestBytes, bytes) != 0) {
-    return {{}, kRequestUnreadable};
-  }
-  if (bytes.size() > maximumRequestBytes) return {{}, kRequestTooLarge};
-  std::optional<std::vector<std::string>> paths = parseStringArray(bytes, maximumRequestPaths);
+  const ErrnoOr<std::string> bytes = readToEndBounded(descriptor, maximumRequestBytes);
+  if (!bytes) return {{}, kRequestUnreadable};
+  if (bytes->size() > maximumRequestBytes) return {{}, kRequestTooLarge};
+  std::optional<std::vector<std::string>> paths = parseStringArray(*bytes, maximumRequestPaths);
   if (!paths) return {{}, kRequestMalformed};
   return {std::move(*paths), {}};
 }

@@ -3,14 +3,14 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace fileprobe {
+#include "inspect/inspection_limits.h"
 
-inline constexpr std::size_t maximumRequestBytes = 1048576;
-inline constexpr std::size_t maximumRequestPaths = 1024;
+namespace fileprobe {
 
 inline constexpr std::string_view kRequestUnreadable = "검사 요청을 읽을 수 없어요.";
 inline constexpr std::string_view kRequestTooLarge = "검사 요청은 1MiB 이하로 나누어 주세요.";
@@ -19,7 +19,7 @@ inline constexpr std::string_view kRequestMalformed =
 
 struct InspectionRequest {
   std::vector<std::string> paths;
-  std::string_view refusal;  // one of the messages above; empty when accepted
+  std::optional<std::string_view> refusal;  // one of the messages above; none when accepted
 };
 
 // The paths of the request on `descriptor`, read to its end, or the reason

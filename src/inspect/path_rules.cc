@@ -15,7 +15,7 @@ constexpr std::size_t kEntryKeys = 4;
 
 // What the rules found about an accepted path.
 struct Verdict {
-  std::string_view refusal;  // empty when accepted
+  std::optional<std::string_view> refusal;  // none when accepted
   bool hidden = false;
   bool readable = false;
 };
@@ -28,37 +28,40 @@ bool hasAbsoluteForm(std::string_view path) {
 
 // Walks from the root, one lstat per prefix, and refuses links anywhere and
 // non-folders above the item. Fills `item` with the status of the last prefix.
-std::string_view walkRefusal(const std::vector<std::string_view>& components, FileStatus& item) {
+std::optional<std::string_view> walkRefusal(const std::vector<std::string_view>& components,
+                                            FileStatus& item) {
   if (components.empty()) {
-    return statPathNoFollow("/", item) == 0 ? std::string_view{} : kNoMetadata;
+    const ErrnoOr<FileStatus> root = statPathNoFollow("/");
+    if (!root) return kNoMetadata;
+    item = *root;
+    return std::nullopt;
   }
   std::string prefix;
   for (std::size_t i = 0; i < components.size(); ++i) {
     prefix += '/';
     prefix += components[i];
-    if (statPathNoFollow(prefix, item) != 0) return kNoMetadata;
+    const ErrnoOr<FileStatus> status = statPathNoFollow(prefix);
+    if (!status) return kNoMetadata;
+    item = *status;
     if (isSymbolicLink(item)) return kSymbolicLink;
     const bool last = i + 1 == components.size();
     if (!last && !isDirectory(item)) return kParentNotFolder;
   }
-  return {};
+  return std::nullopt;
 }
 
 bool stillSameItem(const std::string& path, const FileStatus& item) {
-  FileStatus now;
-  return statPathNoFollow(path, now) == 0 && now.device == item.device && now.inode == item.inode &&
-         fileType(now) == fileType(item);
+  const ErrnoOr<FileStatus> now = statPathNoFollow(path);
+  return now && identityOf(*now) == identityOf(item) && fileType(*now) == fileType(item);
 }
 
 Verdict verdictOf(const std::string& path) {
   if (!hasAbsoluteForm(path)) return refused(kNotAbsolute);
+  if (hasDotComponent(path)) return refused(kNotNormalised);
   const std::vector<std::string_view> components = pathComponents(path);
-  for (const std::string_view component : components) {
-    if (isDotComponent(component)) return refused(kNotNormalised);
-  }
   FileStatus item;
-  if (const std::string_view refusal = walkRefusal(components, item); !refusal.empty()) {
-    return refused(refusal);
+  if (const std::optional<std::string_view> refusal = walkRefusal(components, item)) {
+    return refused(*refusal);
   }
   if (!isRegularFile(item) && !isDirectory(item)) return refused(kNotFileOrFolder);
   if (item.flags & kLockFlagsMask) return refused(kLocked);
@@ -88,7 +91,7 @@ ResultDictionary inspectPath(std::string path) {
   entry.set("path", std::move(path));
   entry.set("hidden", verdict.hidden);
   entry.set("readable", verdict.readable);
-  if (!verdict.refusal.empty()) entry.set("error", std::string(verdict.refusal));
+  if (verdict.refusal) entry.set("error", std::string(*verdict.refusal));
   return entry;
 }
 

@@ -7,12 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/json.h"
+#include "formats/json.h"
+#include "inspect/inspection_limits.h"
 
 namespace fileprobe {
-
-// Longest accepted path, in bytes of its UTF-8 form.
-inline constexpr std::size_t maximumPathBytes = 16384;
 
 inline constexpr std::string_view kNotAbsolute = "올바른 절대 경로가 아니에요.";
 inline constexpr std::string_view kNotNormalised = "정규화된 절대 경로를 사용해 주세요.";

@@ -27,14 +27,14 @@ bool hasPackageExtension(std::string_view name) {
 }
 
 std::optional<ResourceValues> resourceValuesOf(const std::string& path) {
-  FileStatus status;
-  if (statPathNoFollow(path, status) != 0) return std::nullopt;
+  const ErrnoOr<FileStatus> status = statPathNoFollow(path);
+  if (!status) return std::nullopt;
   const std::string_view name = lastPathComponentOf(path);
   ResourceValues values;
   values.isHidden = !name.empty() && name.front() == '.';
   // Linux has no Finder aliases and no cloud placeholders.
   values.isAliasFile = false;
-  values.isPackage = isDirectory(status) && hasPackageExtension(name);
+  values.isPackage = isDirectory(*status) && hasPackageExtension(name);
   values.isUbiquitousItem = false;
   return values;
 }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/xattr.h"
@@ -30,105 +31,103 @@ void appendSection(std::string& out, char tag, std::string_view bytes) {
   out.append(bytes);
 }
 
-// The access ACL of `descriptor` when it has entries beyond the three that
-// mirror the permission bits; `out` stays empty otherwise. acl_extended_fd
-// also answers 1 for a folder that has only a default ACL, so the access
-// ACL itself is asked whether it is more than the permission bits. A file
-// system that cannot hold ACLs (EOPNOTSUPP) has none; setting one there
-// still fails.
-int extendedAccessAcl(int descriptor, OwnedAcl& out) {
-  out.reset();
-  const int extended = acl_extended_fd(descriptor);
-  if (extended < 0) return errno == EOPNOTSUPP ? 0 : errno;
-  if (extended != kExtended) return 0;
-  OwnedAcl acl(acl_get_fd(descriptor));
-  if (!acl) return errno;
-  const int equivalent = acl_equiv_mode(acl.get(), nullptr);
-  if (equivalent < 0) return errno;
-  if (equivalent != kEquivalentToMode) out = std::move(acl);
-  return 0;
+// A removal of what is not there has nothing to do.
+ErrnoOr<void> absentIsDone(ErrnoOr<void> removal) {
+  if (!removal && isAbsentAttributeError(removal.error())) return {};
+  return removal;
 }
 
-int externalForm(acl_t acl, std::size_t maxListBytes, std::string& out) {
+// The access ACL of `descriptor` when it has entries beyond the three that
+// mirror the permission bits; none otherwise. acl_extended_fd also answers
+// 1 for a folder that has only a default ACL, so the access ACL itself is
+// asked whether it is more than the permission bits. A file system that
+// cannot hold ACLs (EOPNOTSUPP) has none; setting one there still fails.
+ErrnoOr<OwnedAcl> extendedAccessAcl(int descriptor) {
+  const int extended = acl_extended_fd(descriptor);
+  if (extended < 0) {
+    if (errno == EOPNOTSUPP) return OwnedAcl();
+    return Errno{errno};
+  }
+  if (extended != kExtended) return OwnedAcl();
+  OwnedAcl acl(acl_get_fd(descriptor));
+  if (!acl) return Errno{errno};
+  const int equivalent = acl_equiv_mode(acl.get(), nullptr);
+  if (equivalent < 0) return Errno{errno};
+  if (equivalent != kEquivalentToMode) return acl;
+  return OwnedAcl();
+}
+
+ErrnoOr<std::string> externalForm(acl_t acl, std::size_t maxListBytes) {
   const ssize_t size = acl_size(acl);
-  if (size < 0 || static_cast<std::size_t>(size) > maxListBytes) return kAclTooLarge;
+  if (size < 0 || static_cast<std::size_t>(size) > maxListBytes) return Errno{kAclTooLarge};
   std::vector<char> buffer(size == 0 ? 1 : static_cast<std::size_t>(size));
   const ssize_t written = acl_copy_ext(buffer.data(), acl, size);
-  if (written < 0 || written > size) return errno;
-  out.assign(buffer.data(), static_cast<std::size_t>(written));
-  return 0;
+  if (written < 0 || written > size) return Errno{errno};
+  return std::string(buffer.data(), static_cast<std::size_t>(written));
 }
 
-// The kernel's form of the default ACL; `present` false when there is none.
-int defaultAclBytes(int descriptor, std::size_t maxListBytes, std::string& out, bool& present) {
+// The kernel's form of the default ACL; none when there is none.
+ErrnoOr<std::optional<std::string>> defaultAclBytes(int descriptor, std::size_t maxListBytes) {
   const std::string name(kDefaultAclAttribute);
-  std::size_t size = 0;
-  present = false;
-  if (const int error = attributeValueSize(descriptor, name, size); error != 0) {
-    return isAbsentAttributeError(error) ? 0 : error;
+  const ErrnoOr<std::size_t> size = attributeValueSize(descriptor, name);
+  if (!size) {
+    if (isAbsentAttributeError(size.error())) return std::optional<std::string>();
+    return size.failure();
   }
-  if (size > maxListBytes) return kAclTooLarge;
-  std::vector<std::byte> buffer(size == 0 ? 1 : size);
-  std::size_t got = 0;
-  if (const int error = readAttribute(descriptor, name, std::span(buffer.data(), size), got)) {
-    return error;
-  }
-  if (got != size) return kAclChanged;
-  out.assign(reinterpret_cast<const char*>(buffer.data()), got);
-  present = true;
-  return 0;
+  if (*size > maxListBytes) return Errno{kAclTooLarge};
+  std::vector<std::byte> buffer(*size == 0 ? 1 : *size);
+  const ErrnoOr<std::size_t> got = readAttribute(descriptor, name, std::span(buffer.data(), *size));
+  if (!got) return got.failure();
+  if (*got != *size) return Errno{kAclChanged};
+  return std::optional<std::string>(std::in_place, reinterpret_cast<const char*>(buffer.data()),
+                                    *got);
 }
 
-int copyAccessAcl(int from, int to) {
-  OwnedAcl acl;
-  if (const int error = extendedAccessAcl(from, acl); error != 0) return error;
-  if (acl) return acl_set_fd(to, acl.get()) == 0 ? 0 : errno;
-  OwnedAcl stale;
-  if (const int error = extendedAccessAcl(to, stale); error != 0) return error;
-  if (!stale) return 0;
+ErrnoOr<void> copyAccessAcl(int from, int to) {
+  const ErrnoOr<OwnedAcl> acl = extendedAccessAcl(from);
+  if (!acl) return acl.failure();
+  if (*acl) {
+    if (acl_set_fd(to, acl->get()) != 0) return Errno{errno};
+    return {};
+  }
+  const ErrnoOr<OwnedAcl> stale = extendedAccessAcl(to);
+  if (!stale) return stale.failure();
+  if (!*stale) return {};
   // Without the attribute the permission bits alone grant access again.
-  const int error = removeAttribute(to, std::string(kAccessAclAttribute));
-  return isAbsentAttributeError(error) ? 0 : error;
+  return absentIsDone(removeAttribute(to, std::string(kAccessAclAttribute)));
 }
 
-int copyDefaultAcl(int from, int to, std::size_t maxListBytes) {
-  std::string bytes;
-  bool present = false;
-  if (const int error = defaultAclBytes(from, maxListBytes, bytes, present); error != 0) {
-    return error;
-  }
+ErrnoOr<void> copyDefaultAcl(int from, int to, std::size_t maxListBytes) {
+  const ErrnoOr<std::optional<std::string>> bytes = defaultAclBytes(from, maxListBytes);
+  if (!bytes) return bytes.failure();
   const std::string name(kDefaultAclAttribute);
-  if (present) return writeAttribute(to, name, bytes);
-  std::size_t size = 0;
-  if (const int error = attributeValueSize(to, name, size); error != 0) {
-    return isAbsentAttributeError(error) ? 0 : error;
+  if (*bytes) return writeAttribute(to, name, **bytes);
+  if (const ErrnoOr<std::size_t> size = attributeValueSize(to, name); !size) {
+    if (isAbsentAttributeError(size.error())) return {};
+    return size.failure();
   }
-  const int error = removeAttribute(to, name);
-  return isAbsentAttributeError(error) ? 0 : error;
+  return absentIsDone(removeAttribute(to, name));
 }
 
 }  // namespace
 
-int aclItem(int descriptor, std::size_t maxListBytes, std::string& out) {
-  out.clear();
-  OwnedAcl access;
-  if (const int error = extendedAccessAcl(descriptor, access); error != 0) return error;
-  if (access) {
-    std::string bytes;
-    if (const int error = externalForm(access.get(), maxListBytes, bytes); error != 0) return error;
-    appendSection(out, kAccessTag, bytes);
+ErrnoOr<std::string> aclItem(int descriptor, std::size_t maxListBytes) {
+  std::string item;
+  const ErrnoOr<OwnedAcl> access = extendedAccessAcl(descriptor);
+  if (!access) return access.failure();
+  if (*access) {
+    const ErrnoOr<std::string> bytes = externalForm(access->get(), maxListBytes);
+    if (!bytes) return bytes.failure();
+    appendSection(item, kAccessTag, *bytes);
   }
-  std::string defaults;
-  bool present = false;
-  if (const int error = defaultAclBytes(descriptor, maxListBytes, defaults, present); error != 0) {
-    return error;
-  }
-  if (present) appendSection(out, kDefaultTag, defaults);
-  return 0;
+  const ErrnoOr<std::optional<std::string>> defaults = defaultAclBytes(descriptor, maxListBytes);
+  if (!defaults) return defaults.failure();
+  if (*defaults) appendSection(item, kDefaultTag, **defaults);
+  return item;
 }
 
-int copyAcls(int from, int to, std::size_t maxListBytes) {
-  if (const int error = copyAccessAcl(from, to); error != 0) return error;
+ErrnoOr<void> copyAcls(int from, int to, std::size_t maxListBytes) {
+  if (ErrnoOr<void> access = copyAccessAcl(from, to); !access) return access;
   return copyDefaultAcl(from, to, maxListBytes);
 }
 

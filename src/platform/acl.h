@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/errno_or.h"
+
 namespace fileprobe {
 
 // The program's own refusals among the results, named: a list beyond the
@@ -19,11 +21,11 @@ inline constexpr int kAclChanged = ESTALE;
 // item has a default ACL (directories only), "D", its length and the
 // kernel's form of it. Empty when there is neither. Each list is at most
 // `maxListBytes`.
-int aclItem(int descriptor, std::size_t maxListBytes, std::string& out);
+ErrnoOr<std::string> aclItem(int descriptor, std::size_t maxListBytes);
 
 // Gives `to` the ACLs of `from`: the extended access ACL, or none when
 // `from` has none; and the default ACL, removed from `to` when `from` has
 // none. Nothing is asked of a file system that holds no ACL on either side.
-int copyAcls(int from, int to, std::size_t maxListBytes);
+ErrnoOr<void> copyAcls(int from, int to, std::size_t maxListBytes);
 
 }  // namespace fileprobe

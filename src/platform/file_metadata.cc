@@ -12,28 +12,28 @@
 
 namespace fileprobe {
 
-int changeOwner(int descriptor, std::uint32_t owner, std::uint32_t group) {
+ErrnoOr<void> changeOwner(int descriptor, std::uint32_t owner, std::uint32_t group) {
   return retryOnInterrupt([&] { return ::fchown(descriptor, owner, group); });
 }
 
-int changePermissions(int descriptor, std::uint32_t permissions) {
+ErrnoOr<void> changePermissions(int descriptor, std::uint32_t permissions) {
   return retryOnInterrupt(
       [&] { return ::fchmod(descriptor, static_cast<mode_t>(permissions & kPermissionMask)); });
 }
 
-int setNoDumpFlag(int descriptor, bool noDump) {
+ErrnoOr<void> setNoDumpFlag(int descriptor, bool noDump) {
   // The kernel reads and writes an int, whatever the ioctl number says.
   int flags = 0;
-  if (const int error =
-          retryOnInterrupt([&] { return ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags); })) {
-    return error;
+  if (auto read = retryOnInterrupt([&] { return ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags); });
+      !read) {
+    return read;
   }
   flags = noDump ? (flags | FS_NODUMP_FL) : (flags & ~FS_NODUMP_FL);
   return retryOnInterrupt([&] { return ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags); });
 }
 
-int setAccessAndModificationTimes(int descriptor, const Timestamp& access,
-                                  const Timestamp& modification) {
+ErrnoOr<void> setAccessAndModificationTimes(int descriptor, const Timestamp& access,
+                                            const Timestamp& modification) {
   const struct timespec times[2] = {{access.seconds, access.nanoseconds},
                                     {modification.seconds, modification.nanoseconds}};
   return retryOnInterrupt([&] { return ::futimens(descriptor, times); });

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/retry.h"
+
 namespace fileprobe {
 namespace {
 
@@ -33,15 +35,14 @@ FileStatus statusOf(const struct statx& record) {
   return status;
 }
 
-int statxInto(int directory, const char* name, int flags, FileStatus& out) {
+ErrnoOr<FileStatus> statxOf(int directory, const char* name, int flags) {
   struct statx record {};
-  int result;
-  do {
-    result = ::statx(directory, name, flags, kStatxFields, &record);
-  } while (result != 0 && errno == EINTR);
-  if (result != 0) return errno;
-  out = statusOf(record);
-  return 0;
+  if (auto done =
+          retryOnInterrupt([&] { return ::statx(directory, name, flags, kStatxFields, &record); });
+      !done) {
+    return Errno{done.error()};
+  }
+  return statusOf(record);
 }
 
 }  // namespace
@@ -59,19 +60,19 @@ std::uint32_t flagsWordOf(std::uint64_t attributes, std::uint64_t reported) {
   return flags;
 }
 
-int statPathNoFollow(const std::string& path, FileStatus& out) {
-  return statxInto(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, out);
+ErrnoOr<FileStatus> statPathNoFollow(const std::string& path) {
+  return statxOf(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW);
 }
 
-int statAtNoFollow(int directory, const std::string& name, FileStatus& out) {
-  return statxInto(directory, name.c_str(), AT_SYMLINK_NOFOLLOW, out);
+ErrnoOr<FileStatus> statAtNoFollow(int directory, const std::string& name) {
+  return statxOf(directory, name.c_str(), AT_SYMLINK_NOFOLLOW);
 }
 
-int statDescriptor(int descriptor, FileStatus& out) {
+ErrnoOr<FileStatus> statDescriptor(int descriptor) {
   // statx reads an empty name relative to AT_FDCWD (a negative number) as the
   // working directory; fstat(2) refuses every negative descriptor instead.
-  if (descriptor < 0) return EBADF;
-  return statxInto(descriptor, "", AT_EMPTY_PATH, out);
+  if (descriptor < 0) return Errno{EBADF};
+  return statxOf(descriptor, "", AT_EMPTY_PATH);
 }
 
 }  // namespace fileprobe

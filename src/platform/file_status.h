@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/errno_or.h"
+
 namespace fileprobe {
 
 struct Timestamp {
@@ -30,6 +32,16 @@ struct FileStatus {
   Timestamp creationTime;
 };
 
+// What tells one item from another: its device and inode. Each check that
+// an item is still, or is not, a given one compares these.
+struct ItemIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const ItemIdentity&) const = default;
+};
+
+inline ItemIdentity identityOf(const FileStatus& status) { return {status.device, status.inode}; }
+
 // File type bits of `mode`; the same values on every POSIX system.
 inline constexpr std::uint32_t kFileTypeMask = 0170000;
 inline constexpr std::uint32_t kTypeRegular = 0100000;
@@ -54,12 +66,12 @@ inline bool isSymbolicLink(const FileStatus& s) { return fileType(s) == kTypeSym
 // the file system reports: immutable, append-only and nodump, nothing else.
 std::uint32_t flagsWordOf(std::uint64_t attributes, std::uint64_t reported);
 
-// Each returns 0 and fills `out`, or returns the Linux errno.
+// Each returns the status, or the Linux errno.
 // The status of the name itself; a final symbolic link is not followed.
-int statPathNoFollow(const std::string& path, FileStatus& out);
+ErrnoOr<FileStatus> statPathNoFollow(const std::string& path);
 // The status of `name` inside the open directory `directory`, not following a link.
-int statAtNoFollow(int directory, const std::string& name, FileStatus& out);
+ErrnoOr<FileStatus> statAtNoFollow(int directory, const std::string& name);
 // The status of an open descriptor.
-int statDescriptor(int descriptor, FileStatus& out);
+ErrnoOr<FileStatus> statDescriptor(int descriptor);
 
 }  // namespace fileprobe

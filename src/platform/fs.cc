@@ -21,55 +21,45 @@ constexpr int kNullWriteFlags = O_WRONLY | O_CLOEXEC;
 // several calls.
 constexpr std::size_t kDirectoryChunkBytes = 8192;
 
-int openAtInto(int directory, const char* name, int flags, UniqueFd& out) {
-  int fd;
-  do {
-    fd = ::openat(directory, name, flags);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return errno;
-  out = UniqueFd(fd);
-  return 0;
+ErrnoOr<UniqueFd> openAt(int directory, const char* name, int flags) {
+  const int fd = retryInterrupted([&] { return ::openat(directory, name, flags); });
+  if (fd < 0) return Errno{errno};
+  return UniqueFd(fd);
 }
 
 }  // namespace
 
-int openRootDirectory(UniqueFd& out) {
-  return openAtInto(AT_FDCWD, "/", kDirectoryNoFollowFlags, out);
+ErrnoOr<UniqueFd> openRootDirectory() { return openAt(AT_FDCWD, "/", kDirectoryNoFollowFlags); }
+
+ErrnoOr<UniqueFd> openDirectoryAtNoFollow(int directory, const std::string& name) {
+  return openAt(directory, name.c_str(), kDirectoryNoFollowFlags);
 }
 
-int openDirectoryAtNoFollow(int directory, const std::string& name, UniqueFd& out) {
-  return openAtInto(directory, name.c_str(), kDirectoryNoFollowFlags, out);
+ErrnoOr<UniqueFd> openForReadFollowingLinks(const std::string& path) {
+  return openAt(AT_FDCWD, path.c_str(), kReadFollowingFlags);
 }
 
-int openForReadFollowingLinks(const std::string& path, UniqueFd& out) {
-  return openAtInto(AT_FDCWD, path.c_str(), kReadFollowingFlags, out);
+ErrnoOr<UniqueFd> openLocationFollowingLinks(const std::string& path) {
+  return openAt(AT_FDCWD, path.c_str(), kLocationFollowingFlags);
 }
 
-int openLocationFollowingLinks(const std::string& path, UniqueFd& out) {
-  return openAtInto(AT_FDCWD, path.c_str(), kLocationFollowingFlags, out);
-}
+ErrnoOr<UniqueFd> openNullForWriting() { return openAt(AT_FDCWD, "/dev/null", kNullWriteFlags); }
 
-int openNullForWriting(UniqueFd& out) {
-  return openAtInto(AT_FDCWD, "/dev/null", kNullWriteFlags, out);
-}
-
-int clearNonBlocking(int descriptor) {
+ErrnoOr<void> clearNonBlocking(int descriptor) {
   const int flags = ::fcntl(descriptor, F_GETFL);
-  if (flags < 0) return errno;
-  if (::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
-  return 0;
+  if (flags < 0) return Errno{errno};
+  if (::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) return Errno{errno};
+  return {};
 }
 
-int directoryNames(int directory, std::vector<std::string>& names) {
-  names.clear();
+ErrnoOr<std::vector<std::string>> directoryNames(int directory) {
+  std::vector<std::string> names;
   alignas(dirent64) std::array<std::byte, kDirectoryChunkBytes> chunk;
   for (;;) {
-    ssize_t n;
-    do {
-      n = ::getdents64(directory, chunk.data(), chunk.size());
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) return errno;
-    if (n == 0) return 0;
+    const ssize_t n =
+        retryInterrupted([&] { return ::getdents64(directory, chunk.data(), chunk.size()); });
+    if (n < 0) return Errno{errno};
+    if (n == 0) return names;
     for (ssize_t at = 0; at < n;) {
       const auto* entry = reinterpret_cast<const dirent64*>(chunk.data() + at);
       const std::string_view name = entry->d_name;
@@ -79,37 +69,32 @@ int directoryNames(int directory, std::vector<std::string>& names) {
   }
 }
 
-int readSome(int descriptor, std::span<std::byte> buffer, std::size_t& got) {
-  ssize_t n;
-  do {
-    n = ::read(descriptor, buffer.data(), buffer.size());
-  } while (n < 0 && errno == EINTR);
-  if (n < 0) return errno;
-  got = static_cast<std::size_t>(n);
-  return 0;
+ErrnoOr<std::size_t> readSome(int descriptor, std::span<std::byte> buffer) {
+  const ssize_t n =
+      retryInterrupted([&] { return ::read(descriptor, buffer.data(), buffer.size()); });
+  if (n < 0) return Errno{errno};
+  return static_cast<std::size_t>(n);
 }
 
-int writeAll(int descriptor, std::string_view bytes) {
+ErrnoOr<void> writeAll(int descriptor, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = ::write(descriptor, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    const ssize_t n =
+        retryInterrupted([&] { return ::write(descriptor, bytes.data(), bytes.size()); });
+    if (n < 0) return Errno{errno};
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
-  return 0;
+  return {};
 }
 
-int renameNoReplace(int fromDirectory, const std::string& fromName, int toDirectory,
-                    const std::string& toName) {
+ErrnoOr<void> renameNoReplace(int fromDirectory, const std::string& fromName, int toDirectory,
+                              const std::string& toName) {
   return retryOnInterrupt([&] {
     return ::renameat2(fromDirectory, fromName.c_str(), toDirectory, toName.c_str(),
                        RENAME_NOREPLACE);
   });
 }
 
-int syncDescriptor(int descriptor) {
+ErrnoOr<void> syncDescriptor(int descriptor) {
   return retryOnInterrupt([&] { return ::fsync(descriptor); });
 }
 

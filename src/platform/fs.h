@@ -1,6 +1,6 @@
 // Thin wrappers over the file system calls the jobs make. Each call is
 // wrapped once; EINTR is retried here (never for close). Every function
-// returns 0 or the Linux errno of the failing call.
+// returns its result or the Linux errno of the failing call.
 #pragma once
 
 #include <cstddef>
@@ -9,38 +9,39 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/errno_or.h"
 #include "platform/unique_fd.h"
 
 namespace fileprobe {
 
 // Opens "/" as a directory.
-int openRootDirectory(UniqueFd& out);
+ErrnoOr<UniqueFd> openRootDirectory();
 // Opens the directory `name` inside `directory`; fails on a symbolic link
 // (ELOOP) and on anything that is not a directory (ENOTDIR).
-int openDirectoryAtNoFollow(int directory, const std::string& name, UniqueFd& out);
+ErrnoOr<UniqueFd> openDirectoryAtNoFollow(int directory, const std::string& name);
 // Opens a file for reading, following symbolic links as reading the path
 // would. Non-blocking, so that a FIFO without a writer cannot stall the open.
-int openForReadFollowingLinks(const std::string& path, UniqueFd& out);
+ErrnoOr<UniqueFd> openForReadFollowingLinks(const std::string& path);
 // Opens `path` as a location only (O_PATH: no reading, no writing),
 // following symbolic links.
-int openLocationFollowingLinks(const std::string& path, UniqueFd& out);
+ErrnoOr<UniqueFd> openLocationFollowingLinks(const std::string& path);
 // Opens /dev/null for writing.
-int openNullForWriting(UniqueFd& out);
+ErrnoOr<UniqueFd> openNullForWriting();
 // Makes reads on `descriptor` block again after openForReadFollowingLinks.
-int clearNonBlocking(int descriptor);
+ErrnoOr<void> clearNonBlocking(int descriptor);
 
-// Reads at most buffer.size() bytes; `got` is 0 at end of input.
+// Reads at most buffer.size() bytes; the count read, 0 at end of input.
 // The names in the open directory `directory`, "." and ".." left out.
-int directoryNames(int directory, std::vector<std::string>& names);
+ErrnoOr<std::vector<std::string>> directoryNames(int directory);
 
-int readSome(int descriptor, std::span<std::byte> buffer, std::size_t& got);
+ErrnoOr<std::size_t> readSome(int descriptor, std::span<std::byte> buffer);
 // Writes all of `bytes`.
-int writeAll(int descriptor, std::string_view bytes);
+ErrnoOr<void> writeAll(int descriptor, std::string_view bytes);
 
 // One rename that fails with EEXIST instead of replacing the destination.
-int renameNoReplace(int fromDirectory, const std::string& fromName, int toDirectory,
-                    const std::string& toName);
-int syncDescriptor(int descriptor);
+ErrnoOr<void> renameNoReplace(int fromDirectory, const std::string& fromName, int toDirectory,
+                              const std::string& toName);
+ErrnoOr<void> syncDescriptor(int descriptor);
 
 // Whether the running process may read the item at `path` (access(2), R_OK).
 bool mayRead(const std::string& path);

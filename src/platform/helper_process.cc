@@ -16,6 +16,7 @@
 
 #include "platform/fs.h"
 #include "platform/process_activity.h"
+#include "platform/retry.h"
 #include "platform/unique_fd.h"
 
 namespace fileprobe {
@@ -111,13 +112,12 @@ enum class Verdict { kRunning, kStalled, kOverdue };
 
 Verdict look(Watch& watch, Clock::time_point now) {
   if (now - watch.started >= watch.outerBound) return Verdict::kOverdue;
-  ProcessActivity activity;
-  if (readProcessActivity(watch.child, activity) != 0) {
+  if (const ErrnoOr<ProcessActivity> activity = readProcessActivity(watch.child); !activity) {
     // Ending, or no /proc to look at: only the outer bound applies then.
     watch.lastProgress = now;
   } else {
-    if (madeProgress(watch.last, activity)) watch.lastProgress = now;
-    watch.last = activity;
+    if (madeProgress(watch.last, *activity)) watch.lastProgress = now;
+    watch.last = *activity;
   }
   return now - watch.lastProgress >= watch.stallWindow ? Verdict::kStalled : Verdict::kRunning;
 }
@@ -159,13 +159,13 @@ void collectAnswer(int outputFd, const HelperRequest& request, Watch& watch,
   std::array<std::byte, kReadChunkBytes> chunk;
   for (;;) {
     if (!awaitReadable(outputFd, watch, outcome)) return;
-    std::size_t got = 0;
-    if (readSome(outputFd, chunk, got) != 0 || got == 0) return;
-    if (outcome.answer.size() + got > request.maxAnswerBytes) {
+    const ErrnoOr<std::size_t> got = readSome(outputFd, chunk);
+    if (!got || *got == 0) return;
+    if (outcome.answer.size() + *got > request.maxAnswerBytes) {
       outcome.answerTooLong = true;
       return;
     }
-    outcome.answer.append(reinterpret_cast<const char*>(chunk.data()), got);
+    outcome.answer.append(reinterpret_cast<const char*>(chunk.data()), *got);
   }
 }
 
@@ -190,33 +190,31 @@ int reap(Watch& watch, bool killNow, HelperOutcome& outcome) {
     }
   }
   ::kill(child, SIGKILL);
-  while (::waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
+  if (retryInterrupted([&] { return ::waitpid(child, &status, 0); }) < 0) return -1;
   return status;
 }
 
 }  // namespace
 
-int runHelper(const HelperRequest& request, HelperOutcome& outcome) {
-  outcome = HelperOutcome{};
+ErrnoOr<HelperOutcome> runHelper(const HelperRequest& request) {
+  HelperOutcome outcome;
   std::vector<std::string> argvStrings{request.program};
   argvStrings.insert(argvStrings.end(), request.arguments.begin(), request.arguments.end());
   std::vector<std::string> envStrings = request.environment;
   const std::vector<char*> argv = pointersTo(argvStrings);
   const std::vector<char*> envp = pointersTo(envStrings);
 
-  UniqueFd nullOwner;
-  if (const int error = openNullForWriting(nullOwner); error != 0) return error;
-  const int nullFd = nullOwner.get();
+  const ErrnoOr<UniqueFd> nullOwner = openNullForWriting();
+  if (!nullOwner) return nullOwner.failure();
+  const int nullFd = nullOwner->get();
   int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return errno;
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return Errno{errno};
   UniqueFd readEnd(pipeFds[0]);
   UniqueFd writeEnd(pipeFds[1]);
 
   const auto started = Clock::now();
   const pid_t child = ::fork();
-  if (child < 0) return errno;
+  if (child < 0) return Errno{errno};
   if (child == 0) becomeHelper(request, writeEnd.get(), nullFd, argv.data(), envp.data());
   writeEnd.reset();
 
@@ -224,12 +222,12 @@ int runHelper(const HelperRequest& request, HelperOutcome& outcome) {
   collectAnswer(readEnd.get(), request, watch, outcome);
   readEnd.reset();
   const int status = reap(watch, outcome.timedOut || outcome.answerTooLong, outcome);
-  if (status < 0) return 0;
+  if (status < 0) return outcome;
   if (!outcome.timedOut && !outcome.answerTooLong && WIFEXITED(status) &&
       WEXITSTATUS(status) == 0) {
     outcome.exitedWithZero = true;
   }
-  return 0;
+  return outcome;
 }
 
 }  // namespace fileprobe

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/errno_or.h"
+
 namespace fileprobe {
 
 struct HelperRequest {
@@ -36,8 +38,8 @@ struct HelperOutcome {
 
 // Starts the helper with standard output on a pipe, standard error on
 // /dev/null and no other descriptor open, reads its output until it ends,
-// and reaps it. Returns 0, or the Linux errno when it could not be started
-// (`outcome` then says nothing ran).
-int runHelper(const HelperRequest& request, HelperOutcome& outcome);
+// and reaps it. Returns how it ended, or the Linux errno when it could not
+// be started.
+ErrnoOr<HelperOutcome> runHelper(const HelperRequest& request);
 
 }  // namespace fileprobe

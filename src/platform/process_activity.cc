@@ -25,14 +25,13 @@ constexpr int kStateField = 3;
 constexpr int kUserTimeField = 14;
 constexpr int kSystemTimeField = 15;
 
-int readSmallFile(const std::string& path, std::string& out) {
-  UniqueFd file;
-  if (const int error = openForReadFollowingLinks(path, file); error != 0) return error;
+ErrnoOr<std::string> readSmallFile(const std::string& path) {
+  const ErrnoOr<UniqueFd> file = openForReadFollowingLinks(path);
+  if (!file) return file.failure();
   std::array<std::byte, kStatLineBytes> buffer;
-  std::size_t got = 0;
-  if (const int error = readSome(file.get(), buffer, got); error != 0) return error;
-  out.assign(reinterpret_cast<const char*>(buffer.data()), got);
-  return 0;
+  const ErrnoOr<std::size_t> got = readSome(file->get(), buffer);
+  if (!got) return got.failure();
+  return std::string(reinterpret_cast<const char*>(buffer.data()), *got);
 }
 
 bool parseNumber(std::string_view text, std::uint64_t& out) {
@@ -43,8 +42,8 @@ bool parseNumber(std::string_view text, std::uint64_t& out) {
 // One thread's state and ticks, or false when it cannot be read (a thread
 // that just ended).
 bool readTask(const std::string& path, char& state, std::uint64_t& ticks) {
-  std::string line;
-  return readSmallFile(path, line) == 0 && parseStatLine(line, state, ticks);
+  const ErrnoOr<std::string> line = readSmallFile(path);
+  return line && parseStatLine(*line, state, ticks);
 }
 
 }  // namespace
@@ -89,30 +88,28 @@ bool parseStatLine(std::string_view line, char& state, std::uint64_t& ticks) {
   return true;
 }
 
-int readProcessActivity(pid_t pid, ProcessActivity& out) {
-  out = ProcessActivity{};
+ErrnoOr<ProcessActivity> readProcessActivity(pid_t pid) {
+  ProcessActivity activity;
   const std::string process = "/proc/" + std::to_string(pid);
   char state = 0;
   // The process line sums the time of all its threads, ended ones too.
-  if (!readTask(process + "/stat", state, out.processorTicks)) return ESRCH;
-  UniqueFd tasks;
-  if (const int error = openDirectoryAtNoFollow(AT_FDCWD, process + "/task", tasks); error != 0) {
-    return error;
-  }
-  std::vector<std::string> threads;
-  if (const int error = directoryNames(tasks.get(), threads); error != 0) return error;
-  for (const std::string& thread : threads) {
+  if (!readTask(process + "/stat", state, activity.processorTicks)) return Errno{ESRCH};
+  const ErrnoOr<UniqueFd> tasks = openDirectoryAtNoFollow(AT_FDCWD, process + "/task");
+  if (!tasks) return tasks.failure();
+  const ErrnoOr<std::vector<std::string>> threads = directoryNames(tasks->get());
+  if (!threads) return threads.failure();
+  for (const std::string& thread : *threads) {
     std::uint64_t threadTicks = 0;
     std::string path = process;
     path += "/task/";
     path += thread;
     path += "/stat";
     if (readTask(path, state, threadTicks) && stateHeldBack(state)) {
-      out.heldBack = true;
-      return 0;
+      activity.heldBack = true;
+      return activity;
     }
   }
-  return 0;
+  return activity;
 }
 
 bool madeProgress(const ProcessActivity& before, const ProcessActivity& now) {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/errno_or.h"
+
 namespace fileprobe {
 
 struct ProcessActivity {
@@ -28,9 +30,9 @@ bool stateHeldBack(char state);
 // name in parentheses may itself hold spaces and parentheses.
 bool parseStatLine(std::string_view line, char& state, std::uint64_t& ticks);
 
-// Reads `pid`'s activity; 0 or the Linux errno (ESRCH-like failures when
-// it has ended).
-int readProcessActivity(pid_t pid, ProcessActivity& out);
+// Reads `pid`'s activity, or the Linux errno (ESRCH-like failures when it
+// has ended).
+ErrnoOr<ProcessActivity> readProcessActivity(pid_t pid);
 
 // Whether the process moved on between two looks: its processor time grew,
 // or the system is what holds it back now.

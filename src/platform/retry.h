@@ -4,17 +4,26 @@
 
 #include <cerrno>
 
+#include "platform/errno_or.h"
+
 namespace fileprobe {
 
-// Runs `call` (which returns 0 or -1 with errno set) until it is not
-// interrupted; 0 or the errno of the failure.
+// Runs `call` (which returns a negative value with errno set when it fails)
+// again for as long as it fails with EINTR; returns its last result.
 template <typename Call>
-int retryOnInterrupt(Call call) {
-  int result;
+auto retryInterrupted(Call call) -> decltype(call()) {
+  decltype(call()) result;
   do {
     result = call();
-  } while (result != 0 && errno == EINTR);
-  return result == 0 ? 0 : errno;
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+// For calls that return 0 or -1 with errno.
+template <typename Call>
+ErrnoOr<void> retryOnInterrupt(Call call) {
+  if (retryInterrupted(call) == 0) return {};
+  return Errno{errno};
 }
 
 }  // namespace fileprobe

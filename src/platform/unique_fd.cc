@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-
 namespace fileprobe {
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
@@ -20,13 +18,12 @@ int UniqueFd::release() {
   return fd;
 }
 
-int UniqueFd::reset() {
-  if (fd_ < 0) return 0;
+void UniqueFd::reset() {
+  if (fd_ < 0) return;
   // close(2) is never retried: on Linux the descriptor is gone even when it
   // reports EINTR, and a retry could close a descriptor opened meanwhile.
-  const int result = ::close(fd_);
+  (void)::close(fd_);
   fd_ = -1;
-  return result == 0 ? 0 : errno;
 }
 
 }  // namespace fileprobe

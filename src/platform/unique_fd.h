@@ -19,8 +19,9 @@ class UniqueFd {
   bool valid() const { return fd_ >= 0; }
   // Gives up ownership without closing.
   int release();
-  // Closes the descriptor now; returns 0 or the Linux errno of close(2).
-  int reset();
+  // Closes the descriptor now. An error of close(2) is not reported: the
+  // descriptor is gone either way, and no result depends on it.
+  void reset();
 
  private:
   int fd_ = -1;

@@ -13,55 +13,49 @@ namespace {
 constexpr int kReplaceOrCreate = 0;
 
 template <typename Call>
-int sizeResult(Call call, std::size_t& out) {
-  ssize_t n;
-  do {
-    n = call();
-  } while (n < 0 && errno == EINTR);
-  if (n < 0) return errno;
-  out = static_cast<std::size_t>(n);
-  return 0;
+ErrnoOr<std::size_t> sizeResult(Call call) {
+  const ssize_t n = retryInterrupted(call);
+  if (n < 0) return Errno{errno};
+  return static_cast<std::size_t>(n);
 }
 
 // ramfs, vfat and many FUSE and network mounts answer EOPNOTSUPP to every
 // attribute call: an item there has no attributes, so its list is empty,
 // exactly as for an item without any. Only reading is eased; a write that
 // such a file system refuses still fails with this error.
-int emptyWhereUnsupported(int error, std::size_t& out) {
-  if (error != EOPNOTSUPP) return error;
-  out = 0;
-  return 0;
+ErrnoOr<std::size_t> emptyWhereUnsupported(ErrnoOr<std::size_t> result) {
+  if (result.error() == EOPNOTSUPP) return std::size_t{0};
+  return result;
 }
 
 }  // namespace
 
-int attributeListSize(int descriptor, std::size_t& size) {
+ErrnoOr<std::size_t> attributeListSize(int descriptor) {
+  return emptyWhereUnsupported(sizeResult([&] { return ::flistxattr(descriptor, nullptr, 0); }));
+}
+
+ErrnoOr<std::size_t> listAttributes(int descriptor, std::span<char> buffer) {
   return emptyWhereUnsupported(
-      sizeResult([&] { return ::flistxattr(descriptor, nullptr, 0); }, size), size);
+      sizeResult([&] { return ::flistxattr(descriptor, buffer.data(), buffer.size()); }));
 }
 
-int listAttributes(int descriptor, std::span<char> buffer, std::size_t& got) {
-  return emptyWhereUnsupported(
-      sizeResult([&] { return ::flistxattr(descriptor, buffer.data(), buffer.size()); }, got), got);
+ErrnoOr<std::size_t> attributeValueSize(int descriptor, const std::string& name) {
+  return sizeResult([&] { return ::fgetxattr(descriptor, name.c_str(), nullptr, 0); });
 }
 
-int attributeValueSize(int descriptor, const std::string& name, std::size_t& size) {
-  return sizeResult([&] { return ::fgetxattr(descriptor, name.c_str(), nullptr, 0); }, size);
-}
-
-int readAttribute(int descriptor, const std::string& name, std::span<std::byte> buffer,
-                  std::size_t& got) {
+ErrnoOr<std::size_t> readAttribute(int descriptor, const std::string& name,
+                                   std::span<std::byte> buffer) {
   return sizeResult(
-      [&] { return ::fgetxattr(descriptor, name.c_str(), buffer.data(), buffer.size()); }, got);
+      [&] { return ::fgetxattr(descriptor, name.c_str(), buffer.data(), buffer.size()); });
 }
 
-int writeAttribute(int descriptor, const std::string& name, std::string_view value) {
+ErrnoOr<void> writeAttribute(int descriptor, const std::string& name, std::string_view value) {
   const char* bytes = value.empty() ? "" : value.data();
   return retryOnInterrupt(
       [&] { return ::fsetxattr(descriptor, name.c_str(), bytes, value.size(), kReplaceOrCreate); });
 }
 
-int removeAttribute(int descriptor, const std::string& name) {
+ErrnoOr<void> removeAttribute(int descriptor, const std::string& name) {
   return retryOnInterrupt([&] { return ::fremovexattr(descriptor, name.c_str()); });
 }
 

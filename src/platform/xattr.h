@@ -1,11 +1,13 @@
 // Extended attributes of an open descriptor: Linux's own calls, no flags.
-// Each returns 0 or the Linux errno; EINTR is retried.
+// Each returns its result or the Linux errno; EINTR is retried.
 #pragma once
 
 #include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/errno_or.h"
 
 namespace fileprobe {
 
@@ -16,18 +18,18 @@ inline constexpr std::string_view kDefaultAclAttribute = "system.posix_acl_defau
 
 // The size in bytes of the NUL-separated name list; 0 on a file system
 // that cannot hold extended attributes.
-int attributeListSize(int descriptor, std::size_t& size);
-// The name list into `buffer`; `got` is the number of bytes written (0 on a
-// file system that cannot hold extended attributes).
-int listAttributes(int descriptor, std::span<char> buffer, std::size_t& got);
+ErrnoOr<std::size_t> attributeListSize(int descriptor);
+// The name list into `buffer`; the number of bytes written (0 on a file
+// system that cannot hold extended attributes).
+ErrnoOr<std::size_t> listAttributes(int descriptor, std::span<char> buffer);
 // The size in bytes of the value of `name`.
-int attributeValueSize(int descriptor, const std::string& name, std::size_t& size);
-// The value of `name` into `buffer`; `got` is its length.
-int readAttribute(int descriptor, const std::string& name, std::span<std::byte> buffer,
-                  std::size_t& got);
+ErrnoOr<std::size_t> attributeValueSize(int descriptor, const std::string& name);
+// The value of `name` into `buffer`; its length.
+ErrnoOr<std::size_t> readAttribute(int descriptor, const std::string& name,
+                                   std::span<std::byte> buffer);
 // Creates or replaces `name`.
-int writeAttribute(int descriptor, const std::string& name, std::string_view value);
-int removeAttribute(int descriptor, const std::string& name);
+ErrnoOr<void> writeAttribute(int descriptor, const std::string& name, std::string_view value);
+ErrnoOr<void> removeAttribute(int descriptor, const std::string& name);
 
 // True for the errors that mean "no such attribute here": ENODATA, or a file
 // system without this kind of attribute.

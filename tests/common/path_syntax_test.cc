@@ -13,6 +13,13 @@ TEST(PathSyntax, EdgesOfSplittingAndCaseFolding) {
   EXPECT_EQ(parentPathOf("/a"), "/");
   EXPECT_EQ(lastPathComponentOf("///"), "");
   EXPECT_TRUE(isNormalisedPath("/a/..b"));
+  EXPECT_TRUE(isNormalisedPath("/"));
+  for (const char* path : {"//", "/a//b", "/a/", "a/b", "/a/.", "/../a", ""}) {
+    EXPECT_FALSE(isNormalisedPath(path)) << path;
+  }
+  // Empty components do not hide a dot one.
+  EXPECT_TRUE(hasDotComponent("//.//"));
+  EXPECT_FALSE(hasDotComponent("/.a/b../..."));
   // A dot file has no extension: ".pdf" alone is no PDF.
   EXPECT_EQ(pathExtension("/x/.pdf"), "");
   EXPECT_EQ(pathExtension("/x/y.tar.PDF/"), "PDF");

@@ -166,17 +166,17 @@ int moveWithSwap(const std::string& from, const std::string& to, const Identity&
                           const std::string& toName) {
     const bool first = renames++ == 0;
     if (first) swap();
-    const int error = renameNoReplace(fromDirectory, fromName, toDirectory, toName);
+    ErrnoOr<void> renamed = renameNoReplace(fromDirectory, fromName, toDirectory, toName);
     if (first) afterRename();
-    return error;
+    return renamed;
   };
   const std::vector<std::string> words = {"fileprobe", "--move-exclusive", from,
                                           to,          id.device,          id.inode};
   const int descriptors = testing::openDescriptorCount();
-  const int result = moveExclusive(Arguments(words.begin(), words.end()), operations);
+  const ErrnoOr<void> result = moveExclusive(Arguments(words.begin(), words.end()), operations);
   EXPECT_EQ(testing::openDescriptorCount(), descriptors);
   // As the result record reports it.
-  return macosErrno(result).value;
+  return macosErrno(result.error()).value;
 }
 
 // Moves `name` aside and puts `replacement` in its place, as another

@@ -17,16 +17,16 @@ namespace {
 using testing::TempDir;
 
 std::uint64_t inodeOf(const std::string& path) {
-  FileStatus status;
-  EXPECT_EQ(statPathNoFollow(path, status), 0) << path;
-  return status.inode;
+  const ErrnoOr<FileStatus> status = statPathNoFollow(path);
+  EXPECT_TRUE(status) << path;
+  return status ? status->inode : 0;
 }
 
 TEST(OpenDirectoryWithoutLinks, OpensTheRootAndWalksDoubledAndTrailingSlashes) {
   for (const auto& [path, same] : {std::pair{"/", "/"}, {"/usr//bin/", "/usr/bin"}}) {
-    DirectoryOpening opening = openDirectoryWithoutLinks(path);
-    ASSERT_TRUE(opening.descriptor.valid()) << path;
-    EXPECT_EQ(descriptorStat(opening.descriptor.get()).inode, inodeOf(same));
+    const ErrnoOr<UniqueFd> opened = openDirectoryWithoutLinks(path);
+    ASSERT_TRUE(opened) << path;
+    EXPECT_EQ(descriptorStat(opened->get()).inode, inodeOf(same));
   }
 }
 
@@ -41,14 +41,14 @@ TEST(OpenDirectoryWithoutLinks, RefusesOddFormsAndFailsAtALinkOrAFileLeavingNoth
   const int before = testing::openDescriptorCount();
   for (std::string_view path : {std::string_view("usr/bin"), std::string_view("/usr/./bin"),
                                 std::string_view("/usr/bin/.."), std::string_view("/usr\0/b", 7)})
-    EXPECT_EQ(openDirectoryWithoutLinks(path).error, EINVAL) << path;
+    EXPECT_EQ(openDirectoryWithoutLinks(path).error(), EINVAL) << path;
   // Linux reports a link met with O_DIRECTORY as ENOTDIR, other kernels as ELOOP.
-  const int throughLink = openDirectoryWithoutLinks(dir.at("link/inner")).error;
+  const int throughLink = openDirectoryWithoutLinks(dir.at("link/inner")).error();
   EXPECT_TRUE(throughLink == ELOOP || throughLink == ENOTDIR) << throughLink;
-  EXPECT_EQ(openDirectoryWithoutLinks(dir.at("file/inner")).error, ENOTDIR);
-  EXPECT_EQ(openDirectoryWithoutLinks(dir.at("missing/inner")).error, ENOENT);
+  EXPECT_EQ(openDirectoryWithoutLinks(dir.at("file/inner")).error(), ENOTDIR);
+  EXPECT_EQ(openDirectoryWithoutLinks(dir.at("missing/inner")).error(), ENOENT);
   EXPECT_EQ(testing::openDescriptorCount(), before);
-  EXPECT_TRUE(openDirectoryWithoutLinks(dir.at("real/inner")).descriptor.valid());
+  EXPECT_TRUE(openDirectoryWithoutLinks(dir.at("real/inner")));
 }
 
 TEST(DescriptorStat, RaisesEbadfForAClosedOrNegativeDescriptor) {

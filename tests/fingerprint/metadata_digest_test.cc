@@ -7,7 +7,7 @@
 
 #include "filestate/metadata_failure.h"
 #include "fingerprint/attributes.h"
-#include "platform/errno_map.h"
+#include "formats/macos_errno.h"
 
 namespace fileprobe {
 namespace {
@@ -35,30 +35,27 @@ struct FakeItem {
 
 AttributeSource sourceOf(FakeItem& item) {
   return {
-      .listSize = [&item](std::size_t& size) { return size = item.list().size(), 0; },
-      .listNames =
-          [&item](std::span<char> buffer, std::size_t& got) {
-            const std::string list = item.list();
-            if (list.size() > buffer.size()) return ERANGE;
-            return got = list.copy(buffer.data(), list.size()), 0;
-          },
-      .valueSize =
-          [&item](const std::string& name, std::size_t& size) {
-            if (item.beforeValueSize) item.beforeValueSize(item, name);
-            const std::string* value = item.find(name);
-            return value == nullptr ? ENODATA : (size = value->size(), 0);
-          },
-      .readValue =
-          [&item](const std::string& name, std::uint32_t position, std::span<std::byte> buffer,
-                  std::size_t& got) {
-            item.readLengths.push_back(buffer.size());
-            const std::string* value = item.find(name);
-            if (value == nullptr) return ENODATA;
-            got = value->copy(reinterpret_cast<char*>(buffer.data()), buffer.size(), position);
-            return 0;
-          },
-      .readAcl = [&item](std::size_t, std::string& bytes) { return bytes = item.acl, 0; },
-      .readStatus = [&item](FileStatus& status) { return status = item.status, 0; },
+      .listSize = [&item]() -> ErrnoOr<std::size_t> { return item.list().size(); },
+      .listNames = [&item](std::span<char> buffer) -> ErrnoOr<std::size_t> {
+        const std::string list = item.list();
+        if (list.size() > buffer.size()) return Errno{ERANGE};
+        return list.copy(buffer.data(), list.size());
+      },
+      .valueSize = [&item](const std::string& name) -> ErrnoOr<std::size_t> {
+        if (item.beforeValueSize) item.beforeValueSize(item, name);
+        const std::string* value = item.find(name);
+        if (value == nullptr) return Errno{ENODATA};
+        return value->size();
+      },
+      .readValue = [&item](const std::string& name, std::uint32_t position,
+                           std::span<std::byte> buffer) -> ErrnoOr<std::size_t> {
+        item.readLengths.push_back(buffer.size());
+        const std::string* value = item.find(name);
+        if (value == nullptr) return Errno{ENODATA};
+        return value->copy(reinterpret_cast<char*>(buffer.data()), buffer.size(), position);
+      },
+      .readAcl = [&item](std::size_t) -> ErrnoOr<std::string> { return item.acl; },
+      .readStatus = [&item]() -> ErrnoOr<FileStatus> { return item.status; },
   };
 }
 
@@ -149,10 +146,10 @@ TEST(AttributeDigest, ResourceForkInChunksEqualsTheWholeValueAndBoundsComeFirst)
 
   item.readLengths.clear();
   AttributeSource huge = sourceOf(item);
-  huge.valueSize = [](const std::string&, std::size_t& size) {
-    return size = kOrdinaryValueLimit + 1, 0;
+  huge.valueSize = [](const std::string&) -> ErrnoOr<std::size_t> {
+    return kOrdinaryValueLimit + 1;
   };
-  huge.listSize = [](std::size_t& size) { return size = kNameListLimit + 1, 0; };
+  huge.listSize = []() -> ErrnoOr<std::size_t> { return kNameListLimit + 1; };
   EXPECT_EQ(failureCode([&] { attributeDigest(huge, "user.huge"); }), 27);
   EXPECT_EQ(failureCode([&] { attributeNames(huge); }), 27);
   EXPECT_TRUE(item.readLengths.empty());

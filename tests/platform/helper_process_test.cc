@@ -62,13 +62,13 @@ TEST(HelperProcessTest, HelperThatWaitsOnItselfIsStoppedAfterTheStallWindow) {
   const UniqueFd input = openForInput("/dev/null");
   HelperRequest request = requestFor("/usr/bin/sleep", {"30"});
   request.inputDescriptor = input.get();
-  HelperOutcome outcome;
   const auto started = std::chrono::steady_clock::now();
-  ASSERT_EQ(runHelper(request, outcome), 0);
+  const ErrnoOr<HelperOutcome> outcome = runHelper(request);
+  ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-  EXPECT_TRUE(outcome.timedOut);
-  EXPECT_TRUE(outcome.stalled);
-  EXPECT_FALSE(outcome.exitedWithZero);
+  EXPECT_TRUE(outcome->timedOut);
+  EXPECT_TRUE(outcome->stalled);
+  EXPECT_FALSE(outcome->exitedWithZero);
 }
 
 TEST(HelperProcessTest, BusyHelperIsStoppedAtTheOuterBound) {
@@ -77,10 +77,10 @@ TEST(HelperProcessTest, BusyHelperIsStoppedAtTheOuterBound) {
   request.inputDescriptor = input.get();
   request.stallWindow = 200ms;
   request.outerBound = 2s;
-  HelperOutcome outcome;
-  ASSERT_EQ(runHelper(request, outcome), 0);
-  EXPECT_TRUE(outcome.timedOut);
-  EXPECT_FALSE(outcome.stalled);
+  const ErrnoOr<HelperOutcome> outcome = runHelper(request);
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_TRUE(outcome->timedOut);
+  EXPECT_FALSE(outcome->stalled);
 }
 
 // The child the calling process started, found among its threads'
@@ -104,17 +104,17 @@ TEST(HelperProcessTest, HelperHeldOffTheProcessorStillAnswers) {
       openForInput(std::string(FILEPROBE_SOURCE_DIR) + "/tests/fixtures/scanned.pdf");
   HelperRequest request = requestFor(FILEPROBE_HELPER, {"pdf"});
   request.inputDescriptor = input.get();
-  HelperOutcome outcome;
-  auto running = std::async(std::launch::async, [&] { return runHelper(request, outcome); });
+  auto running = std::async(std::launch::async, [&] { return runHelper(request); });
   const pid_t child = startedChild();
   ASSERT_GT(child, 0);
   ASSERT_EQ(::kill(child, SIGSTOP), 0);
   std::this_thread::sleep_for(3 * request.stallWindow);
   ASSERT_EQ(::kill(child, SIGCONT), 0);
-  ASSERT_EQ(running.get(), 0);
-  EXPECT_FALSE(outcome.timedOut);
-  EXPECT_TRUE(outcome.exitedWithZero);
-  EXPECT_NE(outcome.answer.find("Korean and English"), std::string::npos) << outcome.answer;
+  const ErrnoOr<HelperOutcome> outcome = running.get();
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_FALSE(outcome->timedOut);
+  EXPECT_TRUE(outcome->exitedWithZero);
+  EXPECT_NE(outcome->answer.find("Korean and English"), std::string::npos) << outcome->answer;
 }
 
 }  // namespace

@@ -1,0 +1,638 @@
+// Text recognition through tesseract: this file only drives the engine.
+// It lays the page out, reads sample lines, asks the orientation model and
+// reads the regions of the plan; every choice between ways of reading is
+// made by reading_plan.cc from what the engine measured.
+#include <leptonica/allheaders.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+#include <tesseract/resultiterator.h>
+
+#include <time.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "extraction/helper/helper_bindings.h"
+#include "extraction/helper/reading_plan.h"
+
+namespace fileprobe {
+namespace {
+
+using reading::Box;
+using reading::Confidence;
+
+// Found when the build is configured; passed explicitly so that no
+// variable of any environment chooses the models.
+constexpr const char* kModelDirectory = FILEPROBE_TESSDATA_DIR;
+// Korean first: the engine then resolves ambiguous glyphs towards Hangul.
+constexpr const char* kLanguages = "kor+eng";
+constexpr const char* kKorean = "kor";
+constexpr std::string_view kEnglish = "eng";
+// The orientation-and-script model; it runs only on the legacy engine.
+constexpr const char* kOrientationModel = "osd";
+// Lines lower than this share of the image are specks and rules.
+constexpr float kMinimumTextHeight = 0.004f;
+constexpr const char* kInvertBadLines = "tessedit_do_invert";
+constexpr int kMaximumLines = 1200;
+// What the engine assumes itself for an image that records no density.
+constexpr int kUnknownPixelsPerInch = 70;
+// The orientation model classifies a sample of the page's glyphs, up to
+// five times this many; at 100 glyphs it costs about half its usual 250.
+constexpr const char* kOrientationGlyphs = "min_characters_to_try";
+constexpr const char* kOrientationLookGlyphs = "20";
+// One sample line that reads this well settles the page as upright.
+constexpr double kSureUprightConfidence = 85;
+constexpr std::size_t kSureUprightCharacters = 20;
+
+struct Engines {
+  std::unique_ptr<tesseract::TessBaseAPI> text;
+  std::unique_ptr<tesseract::TessBaseAPI> orientation;
+  bool orientationTried = false;
+  // The Korean model alone, for words the two models read doubtfully.
+  std::unique_ptr<tesseract::TessBaseAPI> korean;
+  bool koreanTried = false;
+};
+
+bool wellFormed(const Bitmap& bitmap) {
+  return bitmap.width > 0 && bitmap.height > 0 &&
+         bitmap.pixels.size() ==
+             static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height);
+}
+
+struct PixRef {
+  Pix* pix = nullptr;
+  explicit PixRef(Pix* p = nullptr) : pix(p) {}
+  PixRef(PixRef&& other) noexcept : pix(std::exchange(other.pix, nullptr)) {}
+  PixRef& operator=(PixRef&& other) noexcept {
+    std::swap(pix, other.pix);
+    return *this;
+  }
+  ~PixRef() {
+    if (pix) pixDestroy(&pix);
+  }
+};
+
+PixRef pixOf(const Bitmap& bitmap) {
+  PixRef out(pixCreate(bitmap.width, bitmap.height, 8));
+  if (!out.pix) return out;
+  l_uint32* data = pixGetData(out.pix);
+  const int wordsPerLine = pixGetWpl(out.pix);
+  for (int y = 0; y < bitmap.height; ++y) {
+    l_uint32* line = data + static_cast<std::size_t>(y) * static_cast<std::size_t>(wordsPerLine);
+    const std::uint8_t* row =
+        bitmap.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.width);
+    for (int x = 0; x < bitmap.width; ++x) SET_DATA_BYTE(line, x, row[x]);
+  }
+  return out;
+}
+
+// `pix` scaled by `factor`, or nothing when leptonica cannot.
+std::optional<PixRef> scaled(Pix* pix, float factor) {
+  PixRef out(pixScale(pix, factor, factor));
+  if (!out.pix) return std::nullopt;
+  return out;
+}
+
+void setImage(tesseract::TessBaseAPI& engine, Pix* pix, double pixelsPerInch) {
+  engine.SetImage(pix);
+  engine.SetSourceResolution(pixelsPerInch > 0 ? static_cast<int>(std::lround(pixelsPerInch))
+                                               : kUnknownPixelsPerInch);
+}
+
+// Dark pixels per column and per row of `pix`, an 8-bit grey image.
+reading::Ink inkOf(Pix* pix) {
+  const int width = pixGetWidth(pix), height = pixGetHeight(pix);
+  const int wordsPerLine = pixGetWpl(pix);
+  std::vector<unsigned char> packed(static_cast<std::size_t>(width) *
+                                    static_cast<std::size_t>(height));
+  const l_uint32* data = pixGetData(pix);
+  for (int y = 0; y < height; ++y) {
+    const l_uint32* line =
+        data + static_cast<std::size_t>(y) * static_cast<std::size_t>(wordsPerLine);
+    for (int x = 0; x < width; ++x) {
+      packed[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+             static_cast<std::size_t>(x)] = static_cast<unsigned char>(GET_DATA_BYTE(line, x));
+    }
+  }
+  return reading::inkOf(packed.data(), width, height);
+}
+
+// A page as it is read: its pixels and what its layout showed.
+struct Page {
+  PixRef pix;
+  double ppi = 0;
+  reading::Layout layout;
+  reading::Measures measures;
+  std::vector<Box> blocks;  // found at the page's size, in reading order
+};
+
+bool isTextBlock(tesseract::PageIterator& at) { return PTIsTextType(at.BlockType()); }
+
+// Lays `page` out at its size: lines, words and text blocks.
+void layOut(tesseract::TessBaseAPI& engine, Page& page) {
+  page.layout =
+      reading::Layout{pixGetWidth(page.pix.pix), pixGetHeight(page.pix.pix), {}, {}, {}, {}};
+  page.blocks.clear();
+  engine.SetPageSegMode(tesseract::PSM_AUTO);
+  setImage(engine, page.pix.pix, page.ppi);
+  const std::unique_ptr<tesseract::PageIterator> at(engine.AnalyseLayout());
+  if (at && !at->Empty(tesseract::RIL_WORD)) {
+    do {
+      Box box;
+      if (at->IsAtBeginningOf(tesseract::RIL_BLOCK) && isTextBlock(*at) &&
+          at->BoundingBox(tesseract::RIL_BLOCK, &box.left, &box.top, &box.right, &box.bottom)) {
+        page.blocks.push_back(box);
+      }
+      if (at->IsAtBeginningOf(tesseract::RIL_TEXTLINE) &&
+          at->BoundingBox(tesseract::RIL_TEXTLINE, &box.left, &box.top, &box.right, &box.bottom)) {
+        page.layout.lines.push_back(box);
+      }
+      if (at->BoundingBox(tesseract::RIL_WORD, &box.left, &box.top, &box.right, &box.bottom)) {
+        page.layout.words.push_back(box);
+      }
+    } while (at->Next(tesseract::RIL_WORD));
+  }
+  page.measures = reading::measure(page.layout);
+  reading::Ink ink = inkOf(page.pix.pix);
+  page.layout.inkPerColumn = std::move(ink.perColumn);
+  page.layout.inkPerRow = std::move(ink.perRow);
+}
+
+// The text blocks of `page`, found on a copy reduced to the layout's word
+// size and given in the page's coordinates; nothing when no copy can be made.
+std::optional<std::vector<Box>> reducedBlocks(tesseract::TessBaseAPI& engine, const Page& page,
+                                              float factor) {
+  const std::optional<PixRef> reduced = scaled(page.pix.pix, factor);
+  if (!reduced) return std::nullopt;
+  engine.SetPageSegMode(tesseract::PSM_AUTO);
+  setImage(engine, reduced->pix, page.ppi > 0 ? page.ppi * factor : 0);
+  std::vector<Box> blocks;
+  const std::unique_ptr<tesseract::PageIterator> at(engine.AnalyseLayout());
+  if (!at || at->Empty(tesseract::RIL_BLOCK)) return blocks;
+  do {
+    Box box;
+    if (isTextBlock(*at) &&
+        at->BoundingBox(tesseract::RIL_BLOCK, &box.left, &box.top, &box.right, &box.bottom)) {
+      const auto back = [factor](int v) {
+        return static_cast<int>(static_cast<float>(v) / factor);
+      };
+      blocks.push_back(Box{back(box.left), back(box.top), back(box.right), back(box.bottom)});
+    }
+  } while (at->Next(tesseract::RIL_BLOCK));
+  return blocks;
+}
+
+std::size_t characterCount(const char* utf8) {
+  std::size_t count = 0;
+  for (const char* at = utf8; *at != '\0'; ++at) {
+    if ((static_cast<unsigned char>(*at) & 0xC0) != 0x80) ++count;  // not a continuation byte
+  }
+  return count;
+}
+
+void addConfidence(tesseract::TessBaseAPI& engine, Confidence& sum) {
+  const std::unique_ptr<tesseract::ResultIterator> word(engine.GetIterator());
+  if (!word || word->Empty(tesseract::RIL_WORD)) return;
+  do {
+    const std::unique_ptr<char[]> text(word->GetUTF8Text(tesseract::RIL_WORD));
+    if (!text) continue;
+    sum.add(static_cast<double>(word->Confidence(tesseract::RIL_WORD)), characterCount(text.get()));
+  } while (word->Next(tesseract::RIL_WORD));
+}
+
+// A word read, with its place in the image the engine read.
+struct PlacedWord {
+  reading::Word word;
+  Box box;
+  bool spaceBefore = false;  // Hangul words of one line may stand without one
+};
+
+// The engine's last recognition, word by word and line by line; lines
+// lower than kMinimumTextHeight of the image and empty lines are left out.
+std::vector<std::vector<PlacedWord>> recognisedLines(tesseract::TessBaseAPI& engine,
+                                                     int imageHeight) {
+  const float minimumHeight = kMinimumTextHeight * static_cast<float>(imageHeight);
+  std::vector<std::vector<PlacedWord>> lines;
+  const std::unique_ptr<tesseract::ResultIterator> at(engine.GetIterator());
+  if (!at || at->Empty(tesseract::RIL_WORD)) return lines;
+  bool keepLine = false;
+  do {
+    if (at->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
+      Box line;
+      keepLine = at->BoundingBox(tesseract::RIL_TEXTLINE, &line.left, &line.top, &line.right,
+                                 &line.bottom) &&
+                 static_cast<float>(line.height()) >= minimumHeight;
+      if (keepLine) lines.emplace_back();
+    }
+    if (!keepLine) continue;
+    const std::unique_ptr<char[]> text(at->GetUTF8Text(tesseract::RIL_WORD));
+    PlacedWord placed;
+    if (!text || !at->BoundingBox(tesseract::RIL_WORD, &placed.box.left, &placed.box.top,
+                                  &placed.box.right, &placed.box.bottom)) {
+      continue;
+    }
+    const char* language = at->WordRecognitionLanguage();
+    placed.word =
+        reading::Word{text.get(), static_cast<double>(at->Confidence(tesseract::RIL_WORD)),
+                      language != nullptr && std::string_view(language) == kEnglish};
+    placed.spaceBefore = at->BlanksBeforeWord() > 0;
+    lines.back().push_back(std::move(placed));
+  } while (at->Next(tesseract::RIL_WORD));
+  return lines;
+}
+
+// A copy of `box` of `pix`; nothing when memory ran out.
+PixRef copyOf(Pix* pix, const Box& box) {
+  BOX* clip = boxCreate(box.left, box.top, box.width(), box.height());
+  if (!clip) return PixRef();
+  PixRef out(pixClipRectangle(pix, clip, nullptr));
+  boxDestroy(&clip);
+  return out;
+}
+
+// Processor time of the calling thread, in milliseconds: the bound holds
+// the same on a loaded machine as on an idle one.
+std::int64_t threadMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Stops recognition once the thread has spent its budget; the engine asks
+// after each word.
+struct Budget {
+  std::int64_t end = 0;
+  bool spent() const { return threadMilliseconds() >= end; }
+  static bool cancel(void* budget, int /*words*/) { return static_cast<Budget*>(budget)->spent(); }
+};
+
+// Runs the engine over rectangles of one image, within the budget. Each
+// rectangle is handed to the engine as an image of its own: given a
+// rectangle of a larger image, its line recognizer reads lines from the
+// wrong place, and a band of one line comes back as noise.
+struct Reader {
+  Engines& engines;
+  tesseract::ETEXT_DESC& monitor;
+  const Budget& budget;
+  PixRef rectangle;        // a copy of the rectangle the engine reads now
+  Pix* current = nullptr;  // the image the engine reads now; its results point into it
+  double ppi = 0;
+
+  tesseract::TessBaseAPI& engine() { return *engines.text; }
+
+  bool recognize(Pix* pix, double pixelsPerInch, const Box& box, tesseract::PageSegMode mode) {
+    if (budget.spent()) return false;
+    ppi = pixelsPerInch;
+    if (box == Box{0, 0, pixGetWidth(pix), pixGetHeight(pix)}) {
+      current = pix;
+    } else {
+      rectangle = copyOf(pix, box);
+      if (!rectangle.pix) return false;
+      current = rectangle.pix;
+    }
+    setImage(engine(), current, ppi);
+    engine().SetPageSegMode(mode);
+    return engine().Recognize(&monitor) == 0;
+  }
+};
+
+// A reading: its text (nothing when the time ran out or memory did) and how
+// confidently its words were read.
+struct Reading {
+  std::optional<std::string> text;
+  Confidence confidence;
+};
+
+// Box `region` of the page, scaled by `factor`, with a margin so that the
+// rounding of the scalings does not clip glyphs at its edge.
+Box scaledRegion(const Box& region, float factor, int margin, int width, int height) {
+  const auto at = [factor](int v) { return static_cast<int>(static_cast<float>(v) * factor); };
+  return Box{std::max(0, at(region.left) - margin), std::max(0, at(region.top) - margin),
+             std::min(width, at(region.right) + margin),
+             std::min(height, at(region.bottom) + margin)};
+}
+
+// The Korean model alone, made the first time a word needs it; nothing
+// when it cannot be.
+tesseract::TessBaseAPI* koreanEngine(Engines& engines) {
+  if (!engines.koreanTried) {
+    engines.koreanTried = true;
+    auto made = std::make_unique<tesseract::TessBaseAPI>();
+    if (made->Init(kModelDirectory, kKorean, tesseract::OEM_LSTM_ONLY) == 0) {
+      made->SetVariable(kInvertBadLines, "0");
+      engines.korean = std::move(made);
+    }
+  }
+  return engines.korean.get();
+}
+
+// `box` of the image the engine read last, read again by the Korean model
+// alone as one line; nothing when it cannot be.
+std::optional<reading::Word> readInKorean(Reader& reader, const Box& box) {
+  tesseract::TessBaseAPI* korean = koreanEngine(reader.engines);
+  if (!korean || reader.budget.spent()) return std::nullopt;
+  const int margin = box.height() / 4;
+  const PixRef word = copyOf(
+      reader.current,
+      scaledRegion(box, 1, margin, pixGetWidth(reader.current), pixGetHeight(reader.current)));
+  if (!word.pix) return std::nullopt;
+  setImage(*korean, word.pix, reader.ppi);
+  korean->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+  if (korean->Recognize(&reader.monitor) != 0) {
+    korean->Clear();
+    return std::nullopt;
+  }
+  Confidence sum;
+  addConfidence(*korean, sum);
+  const std::unique_ptr<char[]> text(korean->GetUTF8Text());
+  korean->Clear();
+  if (!text) return std::nullopt;
+  // One line, ended by a line feed or two; any other is the engine's
+  // taking the word for lines, which is no reading of it.
+  std::string_view read(text.get());
+  while (!read.empty() && read.back() == '\n') read.remove_suffix(1);
+  if (read.find('\n') != std::string_view::npos) return std::nullopt;
+  return reading::Word{reading::cleanLine(read), sum.mean(), false};
+}
+
+// Words the two models read doubtfully as Latin in a line of Hangul take
+// the Korean model's reading where the engine is more confident of it.
+void correctDoubtfulWords(Reader& reader, std::vector<PlacedWord>& line) {
+  const bool hangul = std::any_of(line.begin(), line.end(), [](const PlacedWord& placed) {
+    return reading::holdsHangul(placed.word.text);
+  });
+  for (PlacedWord& placed : line) {
+    if (!reading::doubtfulLatin(placed.word, hangul)) continue;
+    const std::optional<reading::Word> korean = readInKorean(reader, placed.box);
+    if (korean && reading::koreanReadingWins(placed.word, *korean)) placed.word = *korean;
+  }
+}
+
+std::string joinedWords(const std::vector<PlacedWord>& line) {
+  std::string text;
+  for (const PlacedWord& placed : line) {
+    if (!text.empty() && placed.spaceBefore) text += ' ';
+    text += placed.word.text;
+  }
+  return text;
+}
+
+// Pixels a scaled region's edges may move by in rounding.
+constexpr int kRoundingMargin = 2;
+
+tesseract::PageSegMode segmentationOf(reading::Segmentation segmentation,
+                                      const reading::Region& region) {
+  if (segmentation == reading::Segmentation::kEngineLayout) return tesseract::PSM_AUTO;
+  return region.oneLine ? tesseract::PSM_SINGLE_LINE : tesseract::PSM_SINGLE_BLOCK;
+}
+
+// Carries `plan` out on `page`.
+Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
+  Pix* pix = page.pix.pix;
+  double ppi = page.ppi;
+  std::optional<PixRef> copy;
+  if (plan.scale != 1) {
+    copy = scaled(pix, plan.scale);
+    if (!copy) return {};
+    pix = copy->pix;
+    if (ppi > 0) ppi *= plan.scale;
+  }
+  const int width = pixGetWidth(pix), height = pixGetHeight(pix);
+  tesseract::TessBaseAPI& engine = reader.engine();
+  // A band's own margin stops short of its neighbours' ink; only the
+  // rounding of the scaling is made up for.
+  const int margin =
+      plan.segmentation == reading::Segmentation::kLines
+          ? kRoundingMargin
+          : static_cast<int>(static_cast<float>(page.measures.wordHeight) * plan.scale / 4);
+  // Bands are read from the page binarized whole: binarized on its own, a
+  // band's threshold moves with its crop, and a crop two pixels taller can
+  // turn a word into another. Columns, as tall as the page, keep its grey.
+  const bool fromBinary = plan.segmentation == reading::Segmentation::kLines;
+  PixRef binary;
+  Reading out;
+  std::string joined;
+  int kept = 0;
+  for (const reading::Region& region : plan.regions) {
+    const Box box = scaledRegion(region.box, plan.scale, margin, width, height);
+    if (box.width() <= 0 || box.height() <= 0) continue;
+    if (fromBinary && !binary.pix) {
+      setImage(engine, pix, ppi);
+      binary = PixRef(engine.GetThresholdedImage());
+      if (!binary.pix) return {};
+    }
+    if (!reader.recognize(fromBinary ? binary.pix : pix, ppi, box,
+                          segmentationOf(plan.segmentation, region))) {
+      engine.Clear();
+      return {};
+    }
+    addConfidence(engine, out.confidence);
+    for (std::vector<PlacedWord>& line : recognisedLines(engine, height)) {
+      if (kept >= kMaximumLines) break;
+      correctDoubtfulWords(reader, line);
+      const std::string clean = reading::cleanLine(joinedWords(line));
+      if (clean.empty()) continue;
+      if (kept > 0) joined += '\n';
+      joined += clean;
+      ++kept;
+    }
+    if (kept >= kMaximumLines) break;
+  }
+  engine.Clear();
+  out.text = std::move(joined);
+  return out;
+}
+
+// Reads `page` by its plan; its blocks are found on a reduced copy when
+// its words are large.
+Reading readPage(Reader& reader, const Page& page) {
+  std::vector<Box> blocks = page.blocks;
+  if (!reading::isFewRows(page.measures)) {
+    if (const float factor = reading::layoutScale(page.measures); factor != 1.0f) {
+      std::optional<std::vector<Box>> reduced = reducedBlocks(reader.engine(), page, factor);
+      if (!reduced) return {};
+      blocks = *std::move(reduced);
+    }
+  }
+  const reading::Plan plan = reading::planReading(page.layout, page.measures, blocks);
+  Reading read = readPlan(reader, page, plan);
+  if (!read.text || plan.bands.empty() || !reading::worthReadingByBands(read.confidence)) {
+    return read;
+  }
+  reading::Plan byBands = plan;
+  byBands.segmentation = reading::Segmentation::kLines;
+  byBands.regions = plan.bands;
+  Reading other = readPlan(reader, page, byBands);
+  // Out of time for the bands, the block's reading stands.
+  if (other.text && reading::clearlyBetter(other.confidence, read.confidence)) return other;
+  return read;
+}
+
+// How confidently `lines` of `page` read, each as one line; nothing when
+// the time ran out. Stops early once a line settles it.
+std::optional<Confidence> readSample(Reader& reader, const Page& page,
+                                     const std::vector<Box>& lines) {
+  tesseract::TessBaseAPI& engine = reader.engine();
+  Confidence sum;
+  for (const Box& line : lines) {
+    const int margin = line.height() / 4;
+    const Box box = scaledRegion(line, 1, margin, page.layout.width, page.layout.height);
+    if (!reader.recognize(page.pix.pix, page.ppi, box, tesseract::PSM_SINGLE_LINE)) {
+      engine.Clear();
+      return std::nullopt;
+    }
+    addConfidence(engine, sum);
+    if (sum.characters >= kSureUprightCharacters && sum.mean() >= kSureUprightConfidence) break;
+  }
+  engine.Clear();
+  return sum;
+}
+
+// The model's look at the page; nothing when it is missing or cannot tell.
+std::optional<reading::Look> modelLook(Engines& engines, const Page& page) {
+  if (!engines.orientationTried) {
+    engines.orientationTried = true;
+    auto made = std::make_unique<tesseract::TessBaseAPI>();
+    if (made->Init(kModelDirectory, kOrientationModel, tesseract::OEM_TESSERACT_ONLY) == 0) {
+      made->SetPageSegMode(tesseract::PSM_OSD_ONLY);
+      made->SetVariable(kOrientationGlyphs, kOrientationLookGlyphs);
+      engines.orientation = std::move(made);
+    }
+  }
+  if (!engines.orientation) return std::nullopt;
+  tesseract::TessBaseAPI& osd = *engines.orientation;
+  setImage(osd, page.pix.pix, page.ppi);
+  int degrees = 0;  // how far the page is turned clockwise
+  float confidence = 0;
+  const char* script = nullptr;
+  float scriptConfidence = 0;
+  const bool detected =
+      osd.DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence);
+  osd.Clear();
+  if (!detected) return std::nullopt;
+  return reading::Look{(4 - degrees / 90) % 4, confidence};
+}
+
+// `page` turned by `turns` quarter turns clockwise and laid out again.
+std::optional<Page> turned(tesseract::TessBaseAPI& engine, const Page& page, int turns) {
+  Page out;
+  out.pix = PixRef(pixRotateOrth(page.pix.pix, turns));
+  if (!out.pix.pix) return std::nullopt;
+  out.ppi = page.ppi;
+  layOut(engine, out);
+  return out;
+}
+
+// What a page turned one way gave: the page, and how it read.
+struct Candidate {
+  int turns = 0;
+  std::optional<Page> page;
+  Reading reading;
+};
+
+// Tries each candidate turn of `page` with `tryTurn` (a reading without
+// text when the time ran out), and gives the one that read with the most
+// confidence.
+template <typename TryTurn>
+std::optional<Candidate> bestTurn(tesseract::TessBaseAPI& engine, const Page& page,
+                                  const std::vector<int>& candidates, TryTurn tryTurn) {
+  Candidate best;
+  for (const int turns : candidates) {
+    std::optional<Page> other = turned(engine, page, turns);
+    if (!other) return std::nullopt;
+    Reading read = tryTurn(*other);
+    if (!read.text) return std::nullopt;
+    if (!best.page || reading::clearlyBetter(read.confidence, best.reading.confidence)) {
+      best = Candidate{turns, std::move(other), std::move(read)};
+    }
+  }
+  return best;
+}
+
+// How a page turned one way reads: a page of a few rows whole, a larger
+// page by its sample lines.
+Reading tryPage(Reader& reader, const Page& page) {
+  if (reading::isFewRows(page.measures)) return readPage(reader, page);
+  const std::optional<Confidence> read =
+      readSample(reader, page, reading::sampleLines(page.layout, page.measures));
+  return read ? Reading{std::string(), *read} : Reading{};
+}
+
+// A page is tried as it lies: a page of a few rows is read whole, which
+// costs about as much as a sample, and its own reading tells whether it
+// lies upright; a larger page reads sample lines. When that reading is
+// unsure, the model is asked, and where it is unsure too, the page turned
+// each way is tried and the surest reading wins.
+std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page page) {
+  const bool sideways = reading::looksSideways(page.layout);
+  Reading asIs = sideways ? Reading{std::string(), Confidence{}} : tryPage(reader, page);
+  if (!asIs.text) return std::nullopt;
+  if (!reading::readsUpright(asIs.confidence)) {
+    const std::optional<reading::Look> look = modelLook(engines, page);
+    const reading::TurnChoice choice = reading::chooseTurn(look);
+    if (choice.what == reading::Turn::kTurn) {
+      std::optional<Page> other = turned(reader.engine(), page, choice.candidates.front());
+      if (!other) return std::nullopt;
+      return readPage(reader, *other).text;
+    }
+    if (choice.what == reading::Turn::kCompare) {
+      std::optional<Candidate> best =
+          bestTurn(reader.engine(), page, choice.candidates,
+                   [&](const Page& other) { return tryPage(reader, other); });
+      if (!best) return std::nullopt;
+      if (reading::keepTurned(best->reading.confidence, asIs.confidence, best->turns, look)) {
+        if (reading::isFewRows(best->page->measures)) return std::move(best->reading.text);
+        return readPage(reader, *best->page).text;
+      }
+    }
+  }
+  if (reading::isFewRows(page.measures) && !sideways) return asIs.text;
+  return readPage(reader, page).text;
+}
+
+std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
+                                         int deadlineMilliseconds) {
+  if (!wellFormed(given)) return std::nullopt;
+  Budget budget{threadMilliseconds() + deadlineMilliseconds};
+  tesseract::ETEXT_DESC monitor;
+  monitor.cancel = &Budget::cancel;
+  monitor.cancel_this = &budget;
+  Reader reader{engines, monitor, budget, PixRef(), nullptr, 0};
+
+  Page page;
+  page.pix = pixOf(given);
+  if (!page.pix.pix) return std::nullopt;
+  page.ppi = given.pixelsPerInch;
+  layOut(*engines.text, page);
+  return readUpright(engines, reader, std::move(page));
+}
+
+RecognizeFunction engineRecognizer(int deadlineMilliseconds) {
+  auto engines = std::make_shared<Engines>();
+  return [engines, deadlineMilliseconds](const Bitmap& bitmap) -> std::optional<std::string> {
+    if (!engines->text) {
+      auto made = std::make_unique<tesseract::TessBaseAPI>();
+      if (made->Init(kModelDirectory, kLanguages, tesseract::OEM_LSTM_ONLY) != 0) {
+        return std::nullopt;
+      }
+      // A line that reads badly is not read a second time inverted: light
+      // text on dark read no worse without it, and the second reading cost
+      // up to a third of the time of a poor scan.
+      made->SetVariable(kInvertBadLines, "0");
+      engines->text = std::move(made);
+    }
+    return recognizeWith(*engines, bitmap, deadlineMilliseconds);
+  };
+}
+
+}  // namespace
+}  // namespace fileprobe
+
+extern "C" [[gnu::visibility("default")]] void fileprobeRecognizer(
+    int deadlineMilliseconds, fileprobe::RecognizeFunction& out) {
+  out = fileprobe::engineRecognizer(deadlineMilliseconds);
+}
+
+static_assert(std::is_same_v<decltype(fileprobeRecognizer), fileprobe::RecognizerEntry>);

@@ -1,0 +1,705 @@
+#include "extraction/helper/reading_plan.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace fileprobe::reading {
+namespace {
+
+// Upright pages' sample lines read with a mean word confidence of 80 and
+// more, lines of pages turned half-way round with at most 63.
+constexpr double kUprightConfidence = 70;
+// One short word may read well whichever way up: fewer characters than
+// this tell nothing.
+constexpr std::size_t kFewestTellingCharacters = 10;
+// Between two readings of one page, the challenger must lead by this much
+// mean confidence; readings of the right turn lead by 20 and more, while
+// two readings of the same text differ by a few points.
+constexpr double kClearLead = 8;
+// The English model reads English words in a Korean line at 90 and more;
+// the Hangul words it mistakes for capitals at 70 to 85.
+constexpr double kSureEnglishWord = 90;
+// A block whose words read at this mean confidence or better read well:
+// its bands would read the same. Sheared rows read at 80 to 85.
+constexpr double kSureBlockConfidence = 88;
+
+// With fewer rows than this, word gaps that line up by chance pass for
+// column gutters and lines get cut in two.
+constexpr int kFewestRowsForLayout = 6;
+
+// A sample line is a row of text about as high as the page's lines and
+// many times longer than high; only its start is read.
+constexpr double kSampleLineHeightRange = 1.25;
+constexpr int kSampleLineShortestLength = 8;  // times its height
+constexpr int kSampleLineLongestLength = 30;  // times its height
+constexpr std::size_t kSampleLines = 2;
+
+// A page whose words are mostly more than twice as high as long lies on
+// its side: words of Hangul and Latin text are a syllable or more long,
+// and a syllable about as long as high (the layout cuts large Hangul into
+// pieces narrower than high, never twice as narrow). It takes this many
+// words to tell.
+constexpr std::size_t kFewestSidewaysWords = 8;
+constexpr int kSidewaysLength = 2;
+
+// The orientation model's first look (100 glyphs): turns it gives with at
+// least this confidence are right, and an upright page it gives with
+// kFaintTurnConfidence is; below that it is guessing. Where it is not
+// sure, the readings decide.
+constexpr float kClearTurnConfidence = 4.0f;
+constexpr float kFaintTurnConfidence = 1.0f;
+// When the readings of both ways cannot tell, a turn the model gives with
+// this confidence is taken (its first look scores about half as high as
+// its full one, where right turns scored 3.5 and more).
+constexpr float kLikelyTurnConfidence = 2.0f;
+
+// The engine's layout finds the blocks of Hangul and Latin text at about
+// this word height; larger Hangul words pass for columns of their own.
+constexpr double kLayoutWordHeight = 16;
+constexpr double kSmallestLayoutScale = 0.25;
+// Text up to a quarter higher than kLayoutWordHeight is laid out at its
+// size: the layout of the page at its size is reused, and a second one
+// would cost up to half a second.
+constexpr double kLargestReducedLayoutScale = 0.8;
+
+// The sizes words are read at. Below kSmallestReadWordHeight the engine
+// misreads small print; Hangul read from words of about 30 px is taken for
+// Latin capitals, so pages of a few rows, which cost little, are read from
+// words of kFewRowsWordHeight. Above kLargestReadWordHeight glyphs are
+// reduced. Enlargement stops at kLargestEnlargement and at an image of
+// kLargestReadPixels, so the scale of a page falls gradually as it grows.
+constexpr double kSmallestReadWordHeight = 25;
+constexpr double kFewRowsWordHeight = 40;
+constexpr double kLargestReadWordHeight = 60;
+constexpr double kLargestEnlargement = 3;
+constexpr double kLargestReadPixels = 8e6;
+constexpr std::size_t kFewestMeasuredWords = 3;
+
+// Words the blocks leave out are gathered into a region when they lie
+// within this many word heights of one another across, and this many line
+// heights down.
+constexpr int kRegionGapAcross = 3;
+constexpr int kRegionGapDown = 1;
+// Times the median word height.
+constexpr int kLargestWordHeight = 3;
+// A gap down every row at least this many word heights wide is a gutter
+// between columns: word gaps are a quarter to a half of a word height, and
+// wide ones do not line up row after row. Narrow gutters are about one
+// and a half. A column holds at least kFewestColumnWords words.
+constexpr double kNarrowestGutter = 1.2;
+constexpr int kFewestColumnWords = 3;
+// A gutter's columns of pixels hold at most this share of the ink of a
+// typical column of text: noise, never a glyph.
+constexpr double kGutterInkShare = 0.2;
+// Blocks side by side closer than this many word heights are pieces of
+// the same lines, cut at a word gap (a quarter to a half of a word
+// height); the gutters of newspaper columns are about one.
+constexpr double kWidestWordGap = 0.8;
+// The engine lays out words up to this height well: its own layout reads
+// small print better than its blocks read one by one.
+constexpr double kLargestLayoutWordHeight = 20;
+// A row between lines holds no more than specks: at most this share of the
+// ink of a typical row of text.
+constexpr double kBlankRowInkShare = 0.02;
+// Blank rows fewer than a sixth of a word height can lie inside a line
+// (between the stacked parts of a few Hangul syllables); lines set apart
+// stand further apart. Lines set closer stay in one band, read as a block.
+constexpr int kGapsPerWordHeight = 6;
+constexpr int kShortestGap = 2;
+// A band of ink lower than half a word height is a piece of a line (a
+// stroke, accents, a rule under it) and joins the band nearest to it.
+constexpr double kLowestBand = 0.5;
+// A band no taller than this many word heights holds one line: a word's box
+// spans its line's ascenders and descenders or nearly, and two lines are
+// two word heights and a gap.
+constexpr double kOneLineHeight = 1.7;
+// A band's margin above and below its ink, in word heights.
+constexpr double kBandMargin = 0.1;
+
+int median(std::vector<int> values) {
+  if (values.empty()) return 0;
+  const auto middle = static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), values.begin() + middle, values.end());
+  return values[values.size() / 2];
+}
+
+// Boxes far taller than the page's words are rules, pictures or the
+// whole page taken for a word, not text.
+bool isWordSized(const Box& word, int wordHeight) {
+  return word.height() > 0 && word.height() <= kLargestWordHeight * wordHeight;
+}
+
+int gutterWidth(const Measures& page) {
+  return static_cast<int>(std::ceil(kNarrowestGutter * std::max(page.wordHeight, 1)));
+}
+
+// Rows of text: words that share most of their height lie in one row.
+// Rows are found from words rather than the layout's lines: the layout
+// cuts large Hangul into pieces (upper and lower parts of a line, a lone
+// final consonant) and takes two close lines for one, while a piece of a
+// word lies within its row and words of two lines never share much height.
+std::vector<Box> rowsOf(std::vector<Box> words, int wordHeight) {
+  std::sort(words.begin(), words.end(), [](const Box& a, const Box& b) { return a.top < b.top; });
+  std::vector<Box> rows;
+  for (const Box& word : words) {
+    if (!isWordSized(word, wordHeight)) continue;
+    if (!rows.empty()) {
+      Box& row = rows.back();
+      const int shared = std::min(row.bottom, word.bottom) - std::max(row.top, word.top);
+      if (2 * shared >= std::min(row.height(), word.height())) {
+        row = Box{std::min(row.left, word.left), std::min(row.top, word.top),
+                  std::max(row.right, word.right), std::max(row.bottom, word.bottom)};
+        continue;
+      }
+    }
+    rows.push_back(word);
+  }
+  return rows;
+}
+
+bool overlap(const Box& a, const Box& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+Box unionOf(const Box& a, const Box& b) {
+  return Box{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+             std::max(a.bottom, b.bottom)};
+}
+
+// `boxes` with every pair that `joinable` accepts replaced by its union, at
+// the place of the first, until no pair is left.
+template <typename Joinable>
+std::vector<Box> joinedWhere(std::vector<Box> boxes, Joinable joinable) {
+  for (bool joined = true; joined;) {
+    joined = false;
+    for (std::size_t i = 0; i < boxes.size() && !joined; ++i) {
+      for (std::size_t j = i + 1; j < boxes.size() && !joined; ++j) {
+        if (!joinable(boxes[i], boxes[j])) continue;
+        boxes[i] = unionOf(boxes[i], boxes[j]);
+        boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
+        joined = true;
+      }
+    }
+  }
+  return boxes;
+}
+
+bool holds(const Box& box, const Box& word) {
+  const int x = (word.left + word.right) / 2, y = (word.top + word.bottom) / 2;
+  return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+}
+
+Box grown(const Box& box, int across, int down) {
+  return Box{box.left - across, box.top - down, box.right + across, box.bottom + down};
+}
+
+// Words of `words` gathered into regions of nearby words.
+std::vector<Box> regionsOf(const std::vector<Box>& words, const std::vector<Box>& blocks,
+                           const Measures& page) {
+  // One more pixel each way: a gap of exactly the distance joins.
+  const int across = kRegionGapAcross * std::max(page.wordHeight, 1) + 1;
+  const int down = kRegionGapDown * std::max(page.lineHeight, 1) + 1;
+  const auto joinable = [&](const Box& a, const Box& b) {
+    if (!overlap(grown(a, across, down), b)) return false;
+    // A region never reaches into a found block: it would be read twice.
+    const Box both = unionOf(a, b);
+    return std::none_of(blocks.begin(), blocks.end(),
+                        [&both](const Box& block) { return overlap(both, block); });
+  };
+  std::vector<Box> regions;
+  for (const Box& word : words) {
+    const auto near = std::find_if(regions.begin(), regions.end(),
+                                   [&](const Box& region) { return joinable(region, word); });
+    if (near == regions.end()) {
+      regions.push_back(word);
+    } else {
+      *near = unionOf(*near, word);
+    }
+  }
+  // Regions that grew towards each other.
+  return joinedWhere(std::move(regions), joinable);
+}
+
+// Where `region` goes among `ordered`: after the last box above it in its
+// column, else before the first box below it in its column, else before
+// the first box that lies wholly below it, else at the end.
+std::size_t placeOf(const Box& region, const std::vector<Box>& ordered) {
+  const auto sameColumn = [&region](const Box& box) {
+    return box.left < region.right && region.left < box.right;
+  };
+  std::optional<std::size_t> after;
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    if (sameColumn(ordered[i]) && ordered[i].top <= region.top) after = i;
+  }
+  if (after) return *after + 1;
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    if (sameColumn(ordered[i])) return i;
+  }
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    if (ordered[i].top >= region.bottom) return i;
+  }
+  return ordered.size();
+}
+
+double readScale(const Measures& page, bool fewRows) {
+  // A size told by a word or two (a photo whose layout found one box the
+  // size of the page) tells nothing.
+  if (page.words < kFewestMeasuredWords || page.wordHeight <= 0 || page.pixels <= 0) return 1;
+  const auto word = static_cast<double>(page.wordHeight);
+  if (word > kLargestReadWordHeight) return kLargestReadWordHeight / word;
+  const double wanted = fewRows ? kFewRowsWordHeight : kSmallestReadWordHeight;
+  if (word >= wanted) return 1;
+  const double room = std::sqrt(kLargestReadPixels / page.pixels);
+  return std::max(1.0, std::min({wanted / word, kLargestEnlargement, room}));
+}
+
+std::vector<Region> asBlocks(const std::vector<Box>& boxes) {
+  std::vector<Region> regions;
+  regions.reserve(boxes.size());
+  for (const Box& box : boxes) regions.push_back(Region{box});
+  return regions;
+}
+
+// Rows [begin, end) of a page.
+struct Stretch {
+  int begin = 0, end = 0;
+};
+
+// The stretches of rows with ink, parted where the blank rows between them
+// are as many as a gap between lines.
+std::vector<Stretch> inkedStretches(const std::vector<int>& ink, int wordHeight) {
+  std::vector<int> inked;
+  for (const int count : ink) {
+    if (count > 0) inked.push_back(count);
+  }
+  const double blank = kBlankRowInkShare * median(std::move(inked));
+  const int shortestGap = std::max(kShortestGap, wordHeight / kGapsPerWordHeight);
+  std::vector<Stretch> stretches;
+  const int height = static_cast<int>(ink.size());
+  int row = 0;
+  while (row < height) {
+    const auto isBlank = [&](int at) { return ink[static_cast<std::size_t>(at)] <= blank; };
+    if (isBlank(row)) {
+      ++row;
+      continue;
+    }
+    Stretch stretch{row, row};
+    int blankRun = 0;
+    for (; row < height && blankRun < shortestGap; ++row) {
+      blankRun = isBlank(row) ? blankRun + 1 : 0;
+      if (blankRun == 0) stretch.end = row + 1;
+    }
+    stretches.push_back(stretch);
+  }
+  return stretches;
+}
+
+// Bands too low to be a line join the neighbour across the narrower gap.
+void joinLowBands(std::vector<Stretch>& bands, int wordHeight) {
+  const int lowest = static_cast<int>(kLowestBand * wordHeight);
+  for (std::size_t i = 0; i < bands.size() && bands.size() > 1;) {
+    if (bands[i].end - bands[i].begin >= lowest) {
+      ++i;
+      continue;
+    }
+    const int gapAbove =
+        i == 0 ? std::numeric_limits<int>::max() : bands[i].begin - bands[i - 1].end;
+    const int gapBelow =
+        i + 1 == bands.size() ? std::numeric_limits<int>::max() : bands[i + 1].begin - bands[i].end;
+    const std::size_t into = gapAbove <= gapBelow ? i - 1 : i + 1;
+    bands[into].begin = std::min(bands[into].begin, bands[i].begin);
+    bands[into].end = std::max(bands[into].end, bands[i].end);
+    bands.erase(bands.begin() + static_cast<std::ptrdiff_t>(i));
+    i = 0;  // the joined band may itself be low still
+  }
+}
+
+}  // namespace
+
+Ink inkOf(const unsigned char* pixels, int width, int height) {
+  Ink ink;
+  ink.perColumn.assign(static_cast<std::size_t>(std::max(width, 0)), 0);
+  ink.perRow.assign(static_cast<std::size_t>(std::max(height, 0)), 0);
+  if (width <= 0 || height <= 0) return ink;
+  std::array<double, 256> histogram{};
+  const auto at = [&](int x, int y) {
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(x)];
+  };
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) histogram[at(x, y)] += 1;
+  }
+  // Otsu: the threshold with the largest variance between the two classes.
+  double total = 0, sum = 0;
+  for (int level = 0; level < 256; ++level) {
+    total += histogram[static_cast<std::size_t>(level)];
+    sum += level * histogram[static_cast<std::size_t>(level)];
+  }
+  double below = 0, belowSum = 0, best = -1;
+  int threshold = 128;
+  for (int level = 0; level < 256; ++level) {
+    below += histogram[static_cast<std::size_t>(level)];
+    belowSum += level * histogram[static_cast<std::size_t>(level)];
+    if (below == 0 || below == total) continue;
+    const double above = total - below;
+    const double difference = belowSum / below - (sum - belowSum) / above;
+    const double between = below * above * difference * difference;
+    if (between > best) {
+      best = between;
+      threshold = level;
+    }
+  }
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if (at(x, y) > threshold) continue;
+      ++ink.perColumn[static_cast<std::size_t>(x)];
+      ++ink.perRow[static_cast<std::size_t>(y)];
+    }
+  }
+  return ink;
+}
+
+Measures measure(const Layout& layout) {
+  Measures page;
+  std::vector<int> heights;
+  heights.reserve(layout.lines.size());
+  for (const Box& line : layout.lines) heights.push_back(line.height());
+  page.lineHeight = median(std::move(heights));
+  std::vector<int> words;
+  words.reserve(layout.words.size());
+  for (const Box& word : layout.words) words.push_back(word.height());
+  page.wordHeight = median(std::move(words));
+  const std::vector<Box> rows = rowsOf(layout.words, page.wordHeight);
+  page.rows = static_cast<int>(rows.size());
+  page.pixels = static_cast<double>(layout.width) * static_cast<double>(layout.height);
+  page.words = layout.words.size();
+  return page;
+}
+
+void Confidence::add(double wordConfidence, std::size_t wordCharacters) {
+  weighted += wordConfidence * static_cast<double>(wordCharacters);
+  characters += wordCharacters;
+}
+
+double Confidence::mean() const {
+  return characters == 0 ? 0 : weighted / static_cast<double>(characters);
+}
+
+bool readsUpright(const Confidence& reading) {
+  return reading.characters >= kFewestTellingCharacters && reading.mean() >= kUprightConfidence;
+}
+
+bool holdsHangul(std::string_view utf8) {
+  for (std::size_t i = 0; i + 2 < utf8.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if ((lead & 0xF0) != 0xE0) continue;  // not the first of three bytes
+    const char32_t point =
+        (static_cast<char32_t>(lead & 0x0F) << 12) |
+        (static_cast<char32_t>(static_cast<unsigned char>(utf8[i + 1]) & 0x3F) << 6) |
+        static_cast<char32_t>(static_cast<unsigned char>(utf8[i + 2]) & 0x3F);
+    const bool syllable = point >= 0xAC00 && point <= 0xD7A3;
+    const bool letter =
+        (point >= 0x1100 && point <= 0x11FF) || (point >= 0x3131 && point <= 0x318E);
+    if (syllable || letter) return true;
+  }
+  return false;
+}
+
+bool doubtfulLatin(const Word& word, bool lineHoldsHangul) {
+  return lineHoldsHangul && word.english && word.confidence < kSureEnglishWord &&
+         !holdsHangul(word.text);
+}
+
+bool koreanReadingWins(const Word& english, const Word& korean) {
+  return holdsHangul(korean.text) && korean.confidence > english.confidence;
+}
+
+bool worthReadingByBands(const Confidence& block) { return block.mean() < kSureBlockConfidence; }
+
+bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent) {
+  // A short reading still counts as the incumbent: a label of five
+  // syllables read well must not lose to a dozen glyphs of garbage.
+  if (challenger.characters < kFewestTellingCharacters) return false;
+  return challenger.mean() >= incumbent.mean() + kClearLead;
+}
+
+bool isFewRows(const Measures& page) { return page.rows < kFewestRowsForLayout; }
+
+bool looksSideways(const Layout& layout) {
+  std::vector<int> lengths, heights;
+  for (const Box& word : layout.words) {
+    lengths.push_back(word.width());
+    heights.push_back(word.height());
+  }
+  return layout.words.size() >= kFewestSidewaysWords &&
+         kSidewaysLength * median(std::move(lengths)) < median(std::move(heights));
+}
+
+std::vector<Box> sampleLines(const Layout& layout, const Measures& page) {
+  std::vector<Box> rows;
+  const auto typical = static_cast<double>(page.lineHeight);
+  for (const Box& line : layout.lines) {
+    const auto height = static_cast<double>(line.height());
+    if (height * kSampleLineHeightRange >= typical && height <= typical * kSampleLineHeightRange &&
+        line.width() >= kSampleLineShortestLength * line.height()) {
+      rows.push_back(line);
+    }
+  }
+  std::vector<Box> chosen;
+  for (const std::size_t at : {rows.size() / 2, rows.size() / 4}) {
+    if (at >= rows.size() || chosen.size() == kSampleLines) break;
+    Box line = rows[at];
+    line.right = std::min(line.right, line.left + kSampleLineLongestLength * line.height());
+    if (chosen.empty() || chosen.back().top != line.top) chosen.push_back(line);
+  }
+  return chosen;
+}
+
+TurnChoice chooseTurn(const std::optional<Look>& look) {
+  const int turns = look ? ((look->turns % 4) + 4) % 4 : 0;
+  const float confidence = look ? look->confidence : 0;
+  if (confidence >= kClearTurnConfidence && turns != 0) return {Turn::kTurn, {turns}};
+  if (confidence >= kFaintTurnConfidence && turns == 0) return {Turn::kKeep, {}};
+  TurnChoice choice{Turn::kCompare, {}};
+  if (turns != 0) choice.candidates.push_back(turns);
+  for (int other = 1; other < 4; ++other) {
+    if (other != turns) choice.candidates.push_back(other);
+  }
+  return choice;
+}
+
+bool keepTurned(const Confidence& turned, const Confidence& asIs, int turns,
+                const std::optional<Look>& look) {
+  if (clearlyBetter(turned, asIs)) return true;
+  if (clearlyBetter(asIs, turned)) return false;
+  return look && ((look->turns % 4) + 4) % 4 == turns && look->confidence >= kLikelyTurnConfidence;
+}
+
+float layoutScale(const Measures& page) {
+  if (page.wordHeight <= 0) return 1;
+  const double scale = std::clamp(kLayoutWordHeight / static_cast<double>(page.wordHeight),
+                                  kSmallestLayoutScale, 1.0);
+  return scale > kLargestReducedLayoutScale ? 1.0f : static_cast<float>(scale);
+}
+
+Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks) {
+  const Box whole{0, 0, layout.width, layout.height};
+  Plan plan;
+  plan.scale = static_cast<float>(readScale(page, isFewRows(page)));
+  const double readWordHeight = static_cast<double>(plan.scale) * page.wordHeight;
+  std::vector<Box> columns = gutterColumns(layout, page);
+  // The layout of a few rows of large text is no evidence of columns: it
+  // cuts large Hangul into pieces. Only a gutter is.
+  const std::vector<Box> joined =
+      isFewRows(page) ? std::vector<Box>{} : joinedLinePieces(blocks, page);
+  if (columns.empty() && !hasColumns(joined)) {
+    // One column: read whole, so nothing the blocks missed is left out;
+    // by its bands too where blank rows part its lines.
+    plan.segmentation = Segmentation::kOneBlock;
+    plan.regions = {Region{whole}};
+    plan.bands = lineBands(layout, page);
+  } else if (layoutScale(page) == 1.0f && readWordHeight <= kLargestLayoutWordHeight) {
+    // Small print read at a size the engine lays out well: it reads the
+    // page in its own layout, which has the blocks it found, rather than
+    // laying each block out again.
+    plan.segmentation = Segmentation::kEngineLayout;
+    plan.regions = {Region{whole}};
+  } else if (!columns.empty()) {
+    // Columns with a gutter down the whole page: each read as one block.
+    plan.segmentation = Segmentation::kBlocks;
+    plan.regions = asBlocks(columns);
+  } else {
+    plan.segmentation = Segmentation::kBlocks;
+    plan.regions = asBlocks(withUncoveredWords(joined, layout.words, page));
+  }
+  return plan;
+}
+
+std::vector<Region> lineBands(const Layout& layout, const Measures& page) {
+  const std::vector<int>& ink = layout.inkPerRow;
+  // A height told by a word or two (the whole page taken for a word) tells
+  // nothing of its lines.
+  if (ink.empty() || page.wordHeight <= 0 || page.words < kFewestMeasuredWords) return {};
+  std::vector<Stretch> bands = inkedStretches(ink, page.wordHeight);
+  joinLowBands(bands, page.wordHeight);
+  const int word = page.wordHeight;
+  const auto oneLine = [word](const Stretch& band) {
+    return band.end - band.begin <= static_cast<int>(kOneLineHeight * word);
+  };
+  if (bands.empty() || (bands.size() == 1 && !oneLine(bands[0]))) return {};
+  const int margin = static_cast<int>(kBandMargin * word);
+  const int height = static_cast<int>(ink.size());
+  std::vector<Region> regions;
+  for (std::size_t i = 0; i < bands.size(); ++i) {
+    const int above = i == 0 ? 0 : (bands[i - 1].end + bands[i].begin) / 2;
+    const int below = i + 1 == bands.size() ? height : (bands[i].end + bands[i + 1].begin) / 2;
+    const Box box{0, std::max(above, bands[i].begin - margin), layout.width,
+                  std::min(below, bands[i].end + margin)};
+    regions.push_back(Region{box, oneLine(bands[i])});
+  }
+  return regions;
+}
+
+std::vector<Box> joinedLinePieces(std::vector<Box> blocks, const Measures& page) {
+  const int gutter = static_cast<int>(kWidestWordGap * std::max(page.wordHeight, 1));
+  // Overlapping blocks, too, stand side by side with a negative gap.
+  return joinedWhere(std::move(blocks), [gutter](const Box& a, const Box& b) {
+    const bool sideBySide = a.top < b.bottom && b.top < a.bottom;
+    const int gap = std::max(a.left, b.left) - std::min(a.right, b.right);
+    return sideBySide && gap < gutter;
+  });
+}
+
+bool hasColumns(const std::vector<Box>& blocks) {
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    for (std::size_t j = i + 1; j < blocks.size(); ++j) {
+      if (blocks[i].top < blocks[j].bottom && blocks[j].top < blocks[i].bottom) return true;
+    }
+  }
+  return false;
+}
+
+// Whether the columns of pixels around `middle` are blank: no more ink than
+// a share of what a typical column of text holds (noise and specks keep
+// some ink everywhere). True when no ink was counted.
+// The middles of the gaps across the page that no word spans, where the
+// words' extents stand a gutter apart.
+std::vector<int> wordGaps(std::vector<Box> words, int gutter) {
+  std::sort(words.begin(), words.end(), [](const Box& a, const Box& b) { return a.left < b.left; });
+  std::vector<int> middles;
+  int right = std::numeric_limits<int>::min();
+  for (const Box& word : words) {
+    if (right != std::numeric_limits<int>::min() && word.left - right >= gutter) {
+      middles.push_back((right + word.left) / 2);
+    }
+    right = std::max(right, word.right);
+  }
+  return middles;
+}
+
+// The middles of runs of blank columns of pixels a gutter wide, away from
+// the page's edges: a gutter the layout missed, because it took a rule or
+// two words across it for one word.
+std::vector<int> blankRuns(const Layout& layout, int gutter) {
+  const std::vector<int>& ink = layout.inkPerColumn;
+  std::vector<int> middles;
+  if (ink.empty()) return middles;
+  std::vector<int> inked;
+  for (const int count : ink) {
+    if (count > 0) inked.push_back(count);
+  }
+  const double blank = kGutterInkShare * median(std::move(inked));
+  const int width = static_cast<int>(ink.size());
+  int first = -1;  // of the current run of blank columns, or -1
+  bool inkSeen = false;
+  for (int x = 0; x < width; ++x) {
+    if (ink[static_cast<std::size_t>(x)] <= blank) {
+      if (first < 0) first = x;
+      continue;
+    }
+    if (first >= 0 && inkSeen && x - first >= gutter) middles.push_back((first + x) / 2);
+    first = -1;
+    inkSeen = true;
+  }
+  return middles;
+}
+
+bool blankDown(const Layout& layout, int middle, int halfWidth) {
+  const std::vector<int>& ink = layout.inkPerColumn;
+  if (ink.empty()) return true;
+  std::vector<int> inked;
+  for (const int count : ink) {
+    if (count > 0) inked.push_back(count);
+  }
+  const double typical = median(std::move(inked));
+  const int from = std::clamp(middle - halfWidth / 2, 0, static_cast<int>(ink.size()) - 1);
+  const int to = std::clamp(middle + halfWidth / 2, from, static_cast<int>(ink.size()) - 1);
+  const int most = *std::max_element(ink.begin() + from, ink.begin() + to + 1);
+  return most <= kGutterInkShare * typical;
+}
+
+std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
+  std::vector<Box> words;
+  for (const Box& word : layout.words) {
+    if (isWordSized(word, page.wordHeight)) words.push_back(word);
+  }
+  const int gutter = gutterWidth(page);
+  std::vector<int> candidates = wordGaps(words, gutter);
+  const std::vector<int> blank = blankRuns(layout, gutter);
+  candidates.insert(candidates.end(), blank.begin(), blank.end());
+  std::sort(candidates.begin(), candidates.end());
+  // A gutter has columns of several words on both sides (a page number or
+  // a stray mark makes none) and is blank in the pixels too.
+  const auto centre = [](const Box& word) { return (word.left + word.right) / 2; };
+  std::vector<int> gutterMiddles;
+  int previous = std::numeric_limits<int>::min();
+  for (const int middle : candidates) {
+    if (!gutterMiddles.empty() && middle - gutterMiddles.back() < gutter) continue;
+    const auto before = std::count_if(words.begin(), words.end(), [&](const Box& word) {
+      return centre(word) > previous && centre(word) < middle;
+    });
+    const auto after = std::count_if(words.begin(), words.end(),
+                                     [&](const Box& word) { return centre(word) > middle; });
+    if (before >= kFewestColumnWords && after >= kFewestColumnWords &&
+        blankDown(layout, middle, gutter / 2)) {
+      gutterMiddles.push_back(middle);
+      previous = middle;
+    }
+  }
+  if (gutterMiddles.empty()) return {};
+  // Stripes from gutter to gutter, the whole height of the page: text the
+  // layout did not take for words is read too.
+  std::vector<Box> stripes;
+  int left = 0;
+  for (const int middle : gutterMiddles) {
+    stripes.push_back(Box{left, 0, middle, layout.height});
+    left = middle;
+  }
+  stripes.push_back(Box{left, 0, layout.width, layout.height});
+  return stripes;
+}
+
+std::vector<Box> mergedOverlaps(std::vector<Box> boxes) {
+  return joinedWhere(std::move(boxes), overlap);
+}
+
+std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<Box>& words,
+                                    const Measures& page) {
+  blocks = mergedOverlaps(std::move(blocks));
+  std::vector<Box> uncovered;
+  for (const Box& word : words) {
+    if (!isWordSized(word, page.wordHeight)) continue;
+    if (std::none_of(blocks.begin(), blocks.end(),
+                     [&word](const Box& block) { return holds(block, word); })) {
+      uncovered.push_back(word);
+    }
+  }
+  if (uncovered.empty()) return blocks;
+  std::vector<Box> ordered = std::move(blocks);
+  const std::vector<Box> found = ordered;
+  for (const Box& region : regionsOf(uncovered, found, page)) {
+    ordered.insert(ordered.begin() + static_cast<std::ptrdiff_t>(placeOf(region, ordered)), region);
+  }
+  return ordered;
+}
+
+std::string cleanLine(std::string_view line) {
+  std::string out;
+  out.reserve(line.size());
+  bool gap = false;
+  for (const char c : line) {
+    if (c == ' ' || c == '\t') {
+      gap = !out.empty();
+      continue;
+    }
+    if (gap) out += ' ';
+    gap = false;
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace fileprobe::reading

@@ -1,0 +1,318 @@
+// The choices of recognition, on page shapes made here: one row per way of
+// reading.
+#include "extraction/helper/reading_plan.h"
+
+#include <gtest/gtest.h>
+
+namespace fileprobe::reading {
+namespace {
+
+// A page of `rows` rows of `words` words each, `wordHeight` high, in
+// `columns` columns; its lines as the layout gives them.
+Layout textPage(int width, int height, int rows, int columns, int wordHeight) {
+  Layout page{width, height, {}, {}, {}, {}};
+  const int columnWidth = width / columns;
+  const int wordWidth = 3 * wordHeight;
+  for (int column = 0; column < columns; ++column) {
+    for (int row = 0; row < rows; ++row) {
+      const int top = wordHeight + row * 2 * wordHeight;
+      const int left = column * columnWidth + wordHeight;
+      const int right = (column + 1) * columnWidth - wordHeight;
+      page.lines.push_back(Box{left, top, right, top + wordHeight});
+      for (int x = left; x + wordWidth <= right; x += wordWidth + wordHeight) {
+        page.words.push_back(Box{x, top, x + wordWidth, top + wordHeight});
+      }
+    }
+  }
+  return page;
+}
+
+// `page` with its rows of pixels inked where its lines are.
+Layout withRowInk(Layout page) {
+  page.inkPerRow.assign(static_cast<std::size_t>(page.height), 0);
+  for (const Box& line : page.lines) {
+    for (int y = line.top; y < line.bottom; ++y) page.inkPerRow[static_cast<std::size_t>(y)] = 400;
+  }
+  return page;
+}
+
+std::vector<Box> columnBlocks(const Layout& page, int columns) {
+  std::vector<Box> blocks;
+  const int columnWidth = page.width / columns;
+  for (int column = 0; column < columns; ++column) {
+    blocks.push_back(Box{column * columnWidth, 0, (column + 1) * columnWidth, page.height});
+  }
+  return blocks;
+}
+
+struct Shape {
+  const char* name;
+  Layout page;
+  int columns;
+  Segmentation segmentation;
+  float smallestScale, largestScale;
+  std::size_t bands = 0;  // to read when the block reads unsurely
+};
+
+TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
+  const Shape shapes[] = {
+      // A label: read whole, enlarged towards words of 40 px.
+      {"strip", textPage(900, 120, 2, 1, 24), 1, Segmentation::kOneBlock, 1.6f, 1.7f},
+      // A short wide paragraph of large Hangul: whole, as it is.
+      {"short wide paragraph", textPage(2560, 260, 4, 1, 40), 1, Segmentation::kOneBlock, 1, 1},
+      // Two columns of 30 px text: their blocks, found on a reduced copy.
+      {"columns", textPage(2000, 2400, 30, 2, 30), 2, Segmentation::kBlocks, 1, 1},
+      // Fine print on a large page: the engine's own layout, at its size.
+      {"small print", textPage(3400, 4400, 40, 2, 18), 2, Segmentation::kEngineLayout, 1, 1},
+      // A low-resolution scan: enlarged, the more the smaller its words,
+      // beyond the size the engine lays out well.
+      {"low resolution", textPage(1200, 1600, 30, 1, 10), 1, Segmentation::kOneBlock, 2, 2.1f},
+      // Two columns of a few rows: their blocks, with a gutter no word gap
+      // can make.
+      {"short columns", textPage(2200, 320, 5, 2, 30), 2, Segmentation::kBlocks, 1.3f, 1.4f},
+      // A page of one column whose lines stand apart: band by band.
+      // ... and by its bands when that reads unsurely.
+      {"lines set apart", withRowInk(textPage(1600, 900, 10, 1, 30)), 1, Segmentation::kOneBlock, 1,
+       1, 10},
+      // A poster: large letters reduced, one column read whole.
+      {"large text", textPage(3000, 4000, 8, 1, 120), 1, Segmentation::kOneBlock, 0.5f, 0.5f},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    const Measures measures = measure(shape.page);
+    const Plan plan = planReading(shape.page, measures, columnBlocks(shape.page, shape.columns));
+    EXPECT_EQ(plan.segmentation, shape.segmentation);
+    EXPECT_GE(plan.scale, shape.smallestScale);
+    EXPECT_LE(plan.scale, shape.largestScale);
+    EXPECT_FALSE(plan.regions.empty());
+    EXPECT_EQ(plan.bands.size(), shape.bands);
+  }
+  EXPECT_TRUE(worthReadingByBands(Confidence{80.0 * 100, 100}));
+  EXPECT_FALSE(worthReadingByBands(Confidence{92.0 * 100, 100}));
+}
+
+TEST(ReadingPlanTest, EnlargementFallsGraduallyAsThePageGrows) {
+  // No page size flips a scan from three times its size to its own size.
+  float previous = 2.5f;  // 25 px words from 10 px ones
+  for (int width = 600; width <= 6000; width += 50) {
+    const Layout page = textPage(width, width * 4 / 3, 30, 1, 10);
+    const float scale = planReading(page, measure(page), {}).scale;
+    EXPECT_LE(scale, previous);
+    EXPECT_GE(scale, previous * 0.9f) << width;
+    previous = scale;
+  }
+  EXPECT_EQ(previous, 1.0f);
+}
+
+TEST(ReadingPlanTest, AGutterIsBlankInThePixelsToo) {
+  Layout page = textPage(2200, 320, 5, 2, 30);
+  const Measures measures = measure(page);
+  page.inkPerColumn.assign(2200, 40);
+  for (int x = 1030; x < 1170; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 3;  // specks
+  EXPECT_EQ(gutterColumns(page, measures).size(), 2u);
+  // Glyphs across it that the layout did not take for words: one column.
+  for (const int glyph : {1035, 1080, 1125}) {
+    for (int x = glyph; x < glyph + 25; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 30;
+  }
+  EXPECT_TRUE(gutterColumns(page, measures).empty());
+  // A word the layout drew across the gutter (a rule taken for a word)
+  // hides no gutter that is blank in the pixels.
+  page.inkPerColumn.assign(2200, 40);
+  for (int x = 1030; x < 1170; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 3;
+  page.words.push_back(Box{700, 200, 1500, 210});
+  EXPECT_EQ(gutterColumns(page, measure(page)).size(), 2u);
+}
+
+TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
+  // Grey text (90) on a grey background (170): a fixed threshold of 128
+  // would still part them, but one of 60 or 200 would not.
+  const int width = 4, height = 10;
+  std::vector<unsigned char> pixels(width * height, 170);
+  for (int y = 0; y < 6; ++y) pixels[static_cast<std::size_t>(y * width + 1)] = 90;
+  EXPECT_EQ(inkOf(pixels.data(), width, height).perColumn, (std::vector<int>{0, 6, 0, 0}));
+}
+
+// Rows of ink for lines of `wordHeight`, each `inked` true or a gap of
+// blank rows; rows between are filled with `between` dark pixels.
+Layout inkedRows(const std::vector<std::pair<int, bool>>& runs, int between = 0) {
+  Layout page{2000, 0, {}, {}, {}, {}};
+  for (const auto& [rows, inked] : runs) {
+    page.inkPerRow.insert(page.inkPerRow.end(), static_cast<std::size_t>(rows),
+                          inked ? 400 : between);
+  }
+  page.height = static_cast<int>(page.inkPerRow.size());
+  return page;
+}
+
+TEST(ReadingPlanTest, LinesPartedByBlankRowsAreReadBandByBand) {
+  Measures page;
+  page.wordHeight = 30;
+  page.words = 40;
+  struct Case {
+    const char* name;
+    Layout layout;
+    std::vector<bool> oneLine;  // of each band; empty: the page is not cut
+  };
+  const Case cases[] = {
+      {"three lines set apart",
+       inkedRows({{10, false},
+                  {30, true},
+                  {12, false},
+                  {30, true},
+                  {12, false},
+                  {30, true},
+                  {40, false}}),
+       {true, true, true}},
+      {"a lone line", inkedRows({{10, false}, {32, true}, {10, false}}), {true}},
+      // Lines set too close for a gap: one block, read as before.
+      {"touching lines", inkedRows({{10, false}, {30, true}, {1, false}, {30, true}}), {}},
+      // Noise in every row between lines: nothing to cut at.
+      {"noisy gaps", inkedRows({{30, true}, {12, false}, {30, true}}, 40), {}},
+      // Two touching lines and a third apart: a block and a line.
+      {"a block and a line",
+       inkedRows({{30, true}, {2, false}, {30, true}, {15, false}, {30, true}}),
+       {false, true}},
+      // Accents above a line stand apart from it by a few blank rows.
+      {"accents", inkedRows({{10, false}, {6, true}, {6, false}, {28, true}, {20, false}}), {true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<Region> bands = lineBands(c.layout, page);
+    ASSERT_EQ(bands.size(), c.oneLine.size());
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+      EXPECT_EQ(bands[i].oneLine, c.oneLine[i]) << "band " << i;
+      EXPECT_EQ(bands[i].box.width(), c.layout.width);
+      if (i > 0) {
+        EXPECT_LE(bands[i - 1].box.bottom, bands[i].box.top) << "bands overlap";
+      }
+    }
+  }
+  // The bands cover every inked row, with a margin of a tenth of a word.
+  const Layout spaced = inkedRows({{10, false}, {30, true}, {12, false}, {30, true}, {40, false}});
+  const std::vector<Region> bands = lineBands(spaced, page);
+  ASSERT_EQ(bands.size(), 2u);
+  EXPECT_EQ(bands[0].box.top, 7);  // 10 blank rows above, margin 3
+  EXPECT_EQ(bands[0].box.bottom, 43);
+  EXPECT_EQ(bands[1].box.top, 49);
+  EXPECT_EQ(bands[1].box.bottom, 85);  // ink ends at 82
+  // Wider margins stop at the middle of the gap.
+  Measures large = page;
+  large.wordHeight = 100;
+  const std::vector<Region> wide =
+      lineBands(inkedRows({{20, false}, {60, true}, {16, false}, {60, true}, {20, false}}), large);
+  ASSERT_EQ(wide.size(), 2u);
+  EXPECT_EQ(wide[0].box.bottom, 88);  // not 90: the gap's middle
+  EXPECT_EQ(wide[1].box.top, 88);
+}
+
+TEST(ReadingPlanTest, WordsStandingOnEndAreASidewaysPage) {
+  const Layout upright = textPage(2000, 2400, 30, 1, 30);
+  EXPECT_FALSE(looksSideways(upright));
+  Layout turned{2400, 2000, {}, {}, {}, {}};
+  for (const Box& word : upright.words) {
+    turned.words.push_back(Box{word.top, word.left, word.bottom, word.right});
+  }
+  EXPECT_TRUE(looksSideways(turned));
+}
+
+TEST(ReadingPlanTest, PiecesOfALineCountAsOneRow) {
+  // The layout gives a line of large Hangul as an upper and a lower piece
+  // and a lone final consonant.
+  Layout page{2000, 300, {}, {}, {}, {}};
+  for (int row = 0; row < 4; ++row) {
+    const int top = 20 + 60 * row;
+    page.words.push_back(Box{20, top, 600, top + 36});
+    page.words.push_back(Box{620, top, 900, top + 22});
+    page.words.push_back(Box{920, top + 20, 950, top + 36});
+  }
+  EXPECT_EQ(measure(page).rows, 4);
+}
+
+TEST(ReadingPlanTest, WordsTheBlocksMissAreReadInTheirColumn) {
+  // Two columns; the layout found the left column's upper half and the
+  // right column, and missed the left column's lower half.
+  const Layout page = textPage(2000, 2400, 30, 2, 30);
+  const std::vector<Box> found{Box{0, 0, 1000, 900}, Box{1000, 0, 2000, 2400}};
+  const std::vector<Box> regions = withUncoveredWords(found, page.words, measure(page));
+  ASSERT_EQ(regions.size(), 3u);
+  EXPECT_EQ(regions[0], found[0]);
+  // The missed half comes before the right column, and holds no word of it.
+  EXPECT_GE(regions[1].top, 900);
+  EXPECT_LE(regions[1].right, 1000);
+  EXPECT_EQ(regions[2], found[1]);
+}
+
+TEST(ReadingPlanTest, TheTurnIsTheModelsWhenItIsSureAndTheReadingsOtherwise) {
+  struct Row {
+    const char* name;
+    std::optional<Look> look;
+    Turn what;
+    std::vector<int> candidates;
+  } rows[] = {
+      {"sure turn", Look{1, 6}, Turn::kTurn, {1}},
+      {"unsure turn: the model's first", Look{3, 2}, Turn::kCompare, {3, 1, 2}},
+      {"upright", Look{0, 1.5f}, Turn::kKeep, {}},
+      {"model guessing", Look{2, 0.5f}, Turn::kCompare, {2, 1, 3}},
+      {"no model", std::nullopt, Turn::kCompare, {1, 2, 3}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const TurnChoice choice = chooseTurn(row.look);
+    EXPECT_EQ(choice.what, row.what);
+    EXPECT_EQ(choice.candidates, row.candidates);
+  }
+}
+
+Confidence reading(double mean, std::size_t characters) {
+  Confidence c;
+  c.add(mean, characters);
+  return c;
+}
+
+TEST(ReadingPlanTest, TheMoreConfidentReadingOfATurnWins) {
+  const Look unsure{1, 1.5f}, likely{1, 3};
+  EXPECT_TRUE(keepTurned(reading(88, 40), reading(50, 40), 1, unsure));
+  EXPECT_FALSE(keepTurned(reading(50, 40), reading(88, 40), 1, likely));
+  // A sideways page has no line to sample as it lies.
+  EXPECT_TRUE(keepTurned(reading(75, 40), reading(0, 0), 3, unsure));
+  // Neither reading tells: the model decides by its confidence in that turn.
+  EXPECT_FALSE(keepTurned(reading(80, 40), reading(78, 40), 1, unsure));
+  EXPECT_TRUE(keepTurned(reading(80, 40), reading(78, 40), 1, likely));
+  EXPECT_FALSE(keepTurned(reading(80, 40), reading(78, 40), 2, likely));
+  EXPECT_FALSE(keepTurned(reading(90, 4), reading(0, 0), 1, std::nullopt));
+  // A label of a few syllables read well keeps against garbage read turned.
+  EXPECT_FALSE(keepTurned(reading(45, 12), reading(91, 5), 1, unsure));
+}
+
+// Hangul words the two models read as capitals are read again by the
+// Korean model, which replaces them only with Hangul it is surer of.
+TEST(ReadingPlanTest, DoubtfulLatinInAKoreanLineIsReadAgainInKorean) {
+  EXPECT_TRUE(holdsHangul("연결을"));
+  EXPECT_TRUE(holdsHangul("TF를"));
+  EXPECT_TRUE(holdsHangul("ㅎ"));
+  EXPECT_FALSE(holdsHangul("Merck & Co."));
+  EXPECT_FALSE(holdsHangul("日本"));
+  struct Case {
+    Word word;
+    bool koreanLine, doubtful;
+  };
+  for (const Case& c : {Case{{"AAS", 84.7, true}, true, true},
+                        Case{{"AAS", 84.7, true}, false, false},  // an English line
+                        Case{{"19km", 93.0, true}, true, false},  // read surely
+                        Case{{"연결을", 60.0, false}, true, false},
+                        Case{{"Z|", 40.0, false}, true, false}}) {  // the Korean model's own
+    EXPECT_EQ(doubtfulLatin(c.word, c.koreanLine), c.doubtful) << c.word.text;
+  }
+  const Word english{"AAS", 84.7, true};
+  EXPECT_TRUE(koreanReadingWins(english, Word{"연결을", 91.0, false}));
+  EXPECT_FALSE(koreanReadingWins(english, Word{"연결을", 70.0, false}));
+  EXPECT_FALSE(koreanReadingWins(english, Word{"AAS", 95.0, false}));
+}
+
+TEST(ReadingPlanTest, RecognisedLinesHaveSingleSpacesBetweenWords) {
+  EXPECT_EQ(cleanLine("  첫째     둘째\t\t셋째   "), "첫째 둘째 셋째");
+  EXPECT_EQ(cleanLine(" \t "), "");
+}
+
+}  // namespace
+}  // namespace fileprobe::reading
