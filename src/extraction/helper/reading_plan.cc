@@ -126,6 +126,15 @@ int median(std::vector<int> values) {
   return values[values.size() / 2];
 }
 
+// The ink of a typical row or column of pixels; blank ones do not count.
+double typicalInk(const std::vector<int>& ink) {
+  std::vector<int> inked;
+  for (const int count : ink) {
+    if (count > 0) inked.push_back(count);
+  }
+  return median(std::move(inked));
+}
+
 // Boxes far taller than the page's words are rules, pictures or the
 // whole page taken for a word, not text.
 bool isWordSized(const Box& word, int wordHeight) {
@@ -271,11 +280,7 @@ struct Stretch {
 // The stretches of rows with ink, parted where the blank rows between them
 // are as many as a gap between lines.
 std::vector<Stretch> inkedStretches(const std::vector<int>& ink, int wordHeight) {
-  std::vector<int> inked;
-  for (const int count : ink) {
-    if (count > 0) inked.push_back(count);
-  }
-  const double blank = kBlankRowInkShare * median(std::move(inked));
+  const double blank = kBlankRowInkShare * typicalInk(ink);
   const int shortestGap = std::max(kShortestGap, wordHeight / kGapsPerWordHeight);
   std::vector<Stretch> stretches;
   const int height = static_cast<int>(ink.size());
@@ -587,11 +592,7 @@ std::vector<int> blankRuns(const Layout& layout, int gutter) {
   const std::vector<int>& ink = layout.inkPerColumn;
   std::vector<int> middles;
   if (ink.empty()) return middles;
-  std::vector<int> inked;
-  for (const int count : ink) {
-    if (count > 0) inked.push_back(count);
-  }
-  const double blank = kGutterInkShare * median(std::move(inked));
+  const double blank = kGutterInkShare * typicalInk(ink);
   const int width = static_cast<int>(ink.size());
   int first = -1;  // of the current run of blank columns, or -1
   bool inkSeen = false;
@@ -610,11 +611,7 @@ std::vector<int> blankRuns(const Layout& layout, int gutter) {
 bool blankDown(const Layout& layout, int middle, int halfWidth) {
   const std::vector<int>& ink = layout.inkPerColumn;
   if (ink.empty()) return true;
-  std::vector<int> inked;
-  for (const int count : ink) {
-    if (count > 0) inked.push_back(count);
-  }
-  const double typical = median(std::move(inked));
+  const double typical = typicalInk(ink);
   const int from = std::clamp(middle - halfWidth / 2, 0, static_cast<int>(ink.size()) - 1);
   const int to = std::clamp(middle + halfWidth / 2, from, static_cast<int>(ink.size()) - 1);
   const int most = *std::max_element(ink.begin() + from, ink.begin() + to + 1);
