@@ -445,9 +445,16 @@ Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
   return out;
 }
 
-// Reads `page` by its plan; its blocks are found on a reduced copy when
-// its words are large.
-Reading readPage(Reader& reader, const Page& page) {
+// A page read by the regions of its plan, with the plan, whose bands are
+// still to be read where the regions read unsurely.
+struct PageReading {
+  Reading reading;
+  reading::Plan plan;
+};
+
+// Reads `page` by the regions of its plan; its blocks are found on a
+// reduced copy when its words are large.
+PageReading readRegions(Reader& reader, const Page& page) {
   std::vector<Box> blocks = page.blocks;
   if (!reading::isFewRows(page.measures)) {
     if (const float factor = reading::layoutScale(page.measures); factor != 1.0f) {
@@ -456,18 +463,35 @@ Reading readPage(Reader& reader, const Page& page) {
       blocks = *std::move(reduced);
     }
   }
-  const reading::Plan plan = reading::planReading(page.layout, page.measures, blocks);
-  Reading read = readPlan(reader, page, plan);
-  if (!read.text || plan.bands.empty() || !reading::worthReadingByBands(read.confidence)) {
-    return read;
+  PageReading out;
+  out.plan = reading::planReading(page.layout, page.measures, blocks);
+  out.reading = readPlan(reader, page, out.plan);
+  return out;
+}
+
+// The reading of `page` that stands: by its regions, or by its bands where
+// the regions read unsurely and the bands clearly better. Bands are read
+// only for the way the page is finally read: a page tried the wrong way up
+// reads unsurely by any cut.
+Reading settled(Reader& reader, const Page& page, PageReading read) {
+  const reading::Plan& plan = read.plan;
+  if (!read.reading.text || plan.bands.empty() ||
+      !reading::worthReadingByBands(read.reading.confidence)) {
+    return std::move(read.reading);
   }
   reading::Plan byBands = plan;
   byBands.segmentation = reading::Segmentation::kLines;
   byBands.regions = plan.bands;
   Reading other = readPlan(reader, page, byBands);
-  // Out of time for the bands, the block's reading stands.
-  if (other.text && reading::clearlyBetter(other.confidence, read.confidence)) return other;
-  return read;
+  // Out of time for the bands, the regions' reading stands.
+  if (other.text && reading::clearlyBetter(other.confidence, read.reading.confidence)) {
+    return other;
+  }
+  return std::move(read.reading);
+}
+
+Reading readPage(Reader& reader, const Page& page) {
+  return settled(reader, page, readRegions(reader, page));
 }
 
 // How confidently `lines` of `page` read, each as one line; nothing when
@@ -529,7 +553,7 @@ std::optional<Page> turned(tesseract::TessBaseAPI& engine, const Page& page, int
 struct Candidate {
   int turns = 0;
   std::optional<Page> page;
-  Reading reading;
+  PageReading read;
 };
 
 // Tries each candidate turn of `page` with `tryTurn` (a reading without
@@ -542,54 +566,76 @@ std::optional<Candidate> bestTurn(tesseract::TessBaseAPI& engine, const Page& pa
   for (const int turns : candidates) {
     std::optional<Page> other = turned(engine, page, turns);
     if (!other) return std::nullopt;
-    Reading read = tryTurn(*other);
-    if (!read.text) return std::nullopt;
-    if (!best.page || reading::clearlyBetter(read.confidence, best.reading.confidence)) {
+    PageReading read = tryTurn(*other);
+    if (!read.reading.text) return std::nullopt;
+    if (!best.page ||
+        reading::clearlyBetter(read.reading.confidence, best.read.reading.confidence)) {
       best = Candidate{turns, std::move(other), std::move(read)};
     }
   }
   return best;
 }
 
-// How a page turned one way reads: a page of a few rows whole, a larger
-// page by its sample lines.
-Reading tryPage(Reader& reader, const Page& page) {
-  if (reading::isFewRows(page.measures)) return readPage(reader, page);
+// How a page turned one way reads: a page of a few rows by its regions, a
+// larger page by its sample lines.
+PageReading tryPage(Reader& reader, const Page& page) {
+  if (reading::isFewRows(page.measures)) return readRegions(reader, page);
   const std::optional<Confidence> read =
       readSample(reader, page, reading::sampleLines(page.layout, page.measures));
-  return read ? Reading{std::string(), *read} : Reading{};
+  return read ? PageReading{Reading{std::string(), *read}, {}} : PageReading{};
+}
+
+// The final reading of a page that was tried as it is to be read.
+Reading finished(Reader& reader, const Page& page, PageReading tried) {
+  if (reading::isFewRows(page.measures)) return settled(reader, page, std::move(tried));
+  return readPage(reader, page);
 }
 
 // A page is tried as it lies: a page of a few rows is read whole, which
 // costs about as much as a sample, and its own reading tells whether it
 // lies upright; a larger page reads sample lines. When that reading is
 // unsure, the model is asked, and where it is unsure too, the page turned
-// each way is tried and the surest reading wins.
+// each way is tried and the surest reading wins. A page lying on its side
+// is not tried as it lies, and the model looks first at a page whose
+// layout found too little to measure: that page may be a large photo, and
+// a whole reading of it the wrong way round costs seconds.
 std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page page) {
   const bool sideways = reading::looksSideways(page.layout);
-  Reading asIs = sideways ? Reading{std::string(), Confidence{}} : tryPage(reader, page);
-  if (!asIs.text) return std::nullopt;
-  if (!reading::readsUpright(asIs.confidence)) {
-    const std::optional<reading::Look> look = modelLook(engines, page);
-    const reading::TurnChoice choice = reading::chooseTurn(look);
-    if (choice.what == reading::Turn::kTurn) {
-      std::optional<Page> other = turned(reader.engine(), page, choice.candidates.front());
-      if (!other) return std::nullopt;
-      return readPage(reader, *other).text;
-    }
+  std::optional<reading::Look> look;
+  bool looked = false;
+  const auto lookAt = [&] {
+    if (!looked) look = modelLook(engines, page);
+    looked = true;
+    return reading::chooseTurn(look);
+  };
+  const auto readTurned = [&](int turns) -> std::optional<std::string> {
+    std::optional<Page> other = turned(reader.engine(), page, turns);
+    if (!other) return std::nullopt;
+    return readPage(reader, *other).text;
+  };
+  if (reading::barelyLaidOut(page.measures) && !sideways) {
+    const reading::TurnChoice first = lookAt();
+    if (first.what == reading::Turn::kTurn) return readTurned(first.candidates.front());
+  }
+  PageReading asIs =
+      sideways ? PageReading{Reading{std::string(), Confidence{}}, {}} : tryPage(reader, page);
+  if (!asIs.reading.text) return std::nullopt;
+  if (!reading::readsUpright(asIs.reading.confidence)) {
+    const reading::TurnChoice choice = lookAt();
+    if (choice.what == reading::Turn::kTurn) return readTurned(choice.candidates.front());
     if (choice.what == reading::Turn::kCompare) {
       std::optional<Candidate> best =
           bestTurn(reader.engine(), page, choice.candidates,
                    [&](const Page& other) { return tryPage(reader, other); });
       if (!best) return std::nullopt;
-      if (reading::keepTurned(best->reading.confidence, asIs.confidence, best->turns, look)) {
-        if (reading::isFewRows(best->page->measures)) return std::move(best->reading.text);
-        return readPage(reader, *best->page).text;
+      if (reading::keepTurned(best->read.reading.confidence, asIs.reading.confidence,
+                              best->turns, look)) {
+        return finished(reader, *best->page, std::move(best->read)).text;
       }
     }
   }
-  if (reading::isFewRows(page.measures) && !sideways) return asIs.text;
-  return readPage(reader, page).text;
+  if (sideways) return readPage(reader, page).text;
+  return finished(reader, page, std::move(asIs)).text;
 }
 
 std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,

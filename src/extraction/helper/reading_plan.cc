@@ -22,8 +22,9 @@ constexpr double kClearLead = 8;
 // The English model reads English words in a Korean line at 90 and more;
 // the Hangul words it mistakes for capitals at 70 to 85.
 constexpr double kSureEnglishWord = 90;
-// A block whose words read at this mean confidence or better read well:
-// its bands would read the same. Sheared rows read at 80 to 85.
+// A block whose words read at this mean confidence or better is not read
+// again by its bands: clean Hangul reads at up to 93, so no reading of its
+// bands could lead it by kClearLead. Sheared rows read at 80 to 84.
 constexpr double kSureBlockConfidence = 88;
 
 // With fewer rows than this, word gaps that line up by chance pass for
@@ -254,9 +255,7 @@ std::size_t placeOf(const Box& region, const std::vector<Box>& ordered) {
 }
 
 double readScale(const Measures& page, bool fewRows) {
-  // A size told by a word or two (a photo whose layout found one box the
-  // size of the page) tells nothing.
-  if (page.words < kFewestMeasuredWords || page.wordHeight <= 0 || page.pixels <= 0) return 1;
+  if (barelyLaidOut(page) || page.wordHeight <= 0 || page.pixels <= 0) return 1;
   const auto word = static_cast<double>(page.wordHeight);
   if (word > kLargestReadWordHeight) return kLargestReadWordHeight / word;
   const double wanted = fewRows ? kFewRowsWordHeight : kSmallestReadWordHeight;
@@ -433,6 +432,8 @@ bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent) {
 
 bool isFewRows(const Measures& page) { return page.rows < kFewestRowsForLayout; }
 
+bool barelyLaidOut(const Measures& page) { return page.words < kFewestMeasuredWords; }
+
 bool looksSideways(const Layout& layout) {
   std::vector<int> lengths, heights;
   for (const Box& word : layout.words) {
@@ -527,7 +528,7 @@ std::vector<Region> lineBands(const Layout& layout, const Measures& page) {
   const std::vector<int>& ink = layout.inkPerRow;
   // A height told by a word or two (the whole page taken for a word) tells
   // nothing of its lines.
-  if (ink.empty() || page.wordHeight <= 0 || page.words < kFewestMeasuredWords) return {};
+  if (ink.empty() || page.wordHeight <= 0 || barelyLaidOut(page)) return {};
   std::vector<Stretch> bands = inkedStretches(ink, page.wordHeight);
   joinLowBands(bands, page.wordHeight);
   const int word = page.wordHeight;

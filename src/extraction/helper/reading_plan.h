@@ -87,6 +87,11 @@ bool isFewRows(const Measures& page);
 // two columns of several words.
 std::vector<Box> gutterColumns(const Layout& layout, const Measures& page);
 
+// Whether the layout found too few words to measure the page by (a photo
+// whose layout found one box the size of the page): its size tells nothing
+// of how long a reading of it takes, nor its words of how it lies.
+bool barelyLaidOut(const Measures& page);
+
 // Whether the page's words stand on end, as on a page turned a quarter:
 // reading it as it lies would cost a whole reading for nothing.
 bool looksSideways(const Layout& layout);
