@@ -25,7 +25,7 @@ constexpr double kSureEnglishWord = 90;
 // A block whose words read at this mean confidence or better is not read
 // again by its bands: clean Hangul reads at up to 93, so no reading of its
 // bands could lead it by kClearLead. Sheared rows read at 80 to 84.
-constexpr double kSureBlockConfidence = 88;
+constexpr double kSureBlockConfidence = 85;
 
 // With fewer rows than this, word gaps that line up by chance pass for
 // column gutters and lines get cut in two.
