@@ -370,6 +370,14 @@ void correctDoubtfulWords(Reader& reader, std::vector<PlacedWord>& line) {
   }
 }
 
+Confidence confidenceOf(const std::vector<PlacedWord>& line) {
+  Confidence sum;
+  for (const PlacedWord& placed : line) {
+    sum.add(placed.word.confidence, characterCount(placed.word.text.c_str()));
+  }
+  return sum;
+}
+
 std::string joinedWords(const std::vector<PlacedWord>& line) {
   std::string text;
   for (const PlacedWord& placed : line) {
@@ -432,6 +440,7 @@ Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
     for (std::vector<PlacedWord>& line : recognisedLines(engine, height)) {
       if (kept >= kMaximumLines) break;
       correctDoubtfulWords(reader, line);
+      if (reading::unreadable(confidenceOf(line))) continue;
       const std::string clean = reading::cleanLine(joinedWords(line));
       if (clean.empty()) continue;
       if (kept > 0) joined += '\n';

@@ -27,6 +27,10 @@ constexpr double kSureEnglishWord = 90;
 // bands could lead it by kClearLead. Sheared rows read at 80 to 84.
 constexpr double kSureBlockConfidence = 85;
 
+// The engine gives a line it could not read at all (noise at a scan's
+// edge taken for a hundred letters) a confidence under this.
+constexpr double kUnreadableLineConfidence = 10;
+
 // With fewer rows than this, word gaps that line up by chance pass for
 // column gutters and lines get cut in two.
 constexpr int kFewestRowsForLayout = 6;
@@ -428,6 +432,10 @@ bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent) {
   // syllables read well must not lose to a dozen glyphs of garbage.
   if (challenger.characters < kFewestTellingCharacters) return false;
   return challenger.mean() >= incumbent.mean() + kClearLead;
+}
+
+bool unreadable(const Confidence& line) {
+  return line.characters > 0 && line.mean() < kUnreadableLineConfidence;
 }
 
 bool isFewRows(const Measures& page) { return page.rows < kFewestRowsForLayout; }

@@ -76,6 +76,10 @@ bool readsUpright(const Confidence& reading);
 // is clearly so; a reading of too few characters to tell never wins.
 bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent);
 
+// Whether a recognised line was read so unsurely that it is no reading at
+// all: the engine takes a scanner's dark edge for a line of letters.
+bool unreadable(const Confidence& line);
+
 // A page of a few rows (a label, a line, a short paragraph): it costs
 // little to read whole, and its gaps between words are no evidence of
 // columns.
