@@ -1,4 +1,6 @@
 // The image road's binding to libvips.
+#include <gmodule.h>
+
 #include <vips/vips.h>
 // Not part of vips.h, and needs it first.
 #include <vips/vector.h>
@@ -34,6 +36,36 @@ bool startVips() {
   return started;
 }
 
+// Opens libvips' loader modules (HEIF, PDF, JPEG XL and others) once, for
+// a file the built-in loaders did not know; false when none opened.
+bool openLoaderModules() {
+  static const bool opened = [] {
+    char* folder = g_strdup_printf("%s/vips-modules-%d.%d", FILEPROBE_VIPS_LIBDIR, vips_version(0),
+                                   vips_version(1));
+    bool any = false;
+    if (GDir* dir = g_dir_open(folder, 0, nullptr)) {
+      while (const char* name = g_dir_read_name(dir)) {
+        if (!g_str_has_suffix(name, "." G_MODULE_SUFFIX)) continue;
+        char* path = g_build_filename(folder, name, nullptr);
+        // A module registers its loaders when opened and stays loaded.
+        if (GModule* module = g_module_open(path, G_MODULE_BIND_LAZY)) {
+          g_module_make_resident(module);
+          any = true;
+        }
+        g_free(path);
+      }
+      g_dir_close(dir);
+    }
+    g_free(folder);
+    // The block applies to the operations known when it is set: the
+    // modules' loaders that are not meant for untrusted input are blocked
+    // now.
+    vips_block_untrusted_set(TRUE);
+    return any;
+  }();
+  return opened;
+}
+
 struct ImageRef {
   VipsImage* image = nullptr;
   ImageRef() = default;
@@ -54,8 +86,8 @@ bool step(ImageRef& ref, Operation operation) {
   return true;
 }
 
-std::optional<Bitmap> loadWithVips(const std::string& bytes) {
-  if (!startVips() || bytes.empty()) return std::nullopt;
+// The first image of `bytes` as a grey bitmap, by the loaders opened so far.
+std::optional<Bitmap> decoded(const std::string& bytes) {
   VipsSource* source = vips_source_new_from_memory(bytes.data(), bytes.size());
   if (!source) return std::nullopt;
   ImageRef ref;
@@ -99,6 +131,13 @@ std::optional<Bitmap> loadWithVips(const std::string& bytes) {
   }
   g_free(pixels);
   if (bitmap.pixels.empty()) return std::nullopt;
+  return bitmap;
+}
+
+std::optional<Bitmap> loadWithVips(const std::string& bytes) {
+  if (!startVips() || bytes.empty()) return std::nullopt;
+  std::optional<Bitmap> bitmap = decoded(bytes);
+  if (!bitmap && openLoaderModules()) bitmap = decoded(bytes);
   return bitmap;
 }
 

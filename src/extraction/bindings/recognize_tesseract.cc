@@ -637,8 +637,8 @@ std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page pa
           bestTurn(reader.engine(), page, choice.candidates,
                    [&](const Page& other) { return tryPage(reader, other); });
       if (!best) return std::nullopt;
-      if (reading::keepTurned(best->read.reading.confidence, asIs.reading.confidence,
-                              best->turns, look)) {
+      if (reading::keepTurned(best->read.reading.confidence, asIs.reading.confidence, best->turns,
+                              look)) {
         return finished(reader, *best->page, std::move(best->read)).text;
       }
     }

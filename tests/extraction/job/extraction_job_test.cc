@@ -186,6 +186,13 @@ TEST(ExtractionJobTest, FirstFrameOnlyAndRecordedOrientationApplied) {
   }
 }
 
+TEST(ExtractionJobTest, AHeifPhotoIsRead) {
+  // Its loader is a libvips module, which the helper opens only when the
+  // built-in loaders do not know the file.
+  const std::string text = extract(fixture("photo.heic"))["text"];
+  EXPECT_NE(text.find("HEIF photo"), std::string::npos) << text;
+}
+
 TEST(ExtractionJobTest, PagesTurnedInTheirPixelsAreReadUpright) {
   // Turned a quarter or upside down in the pixels, with neither EXIF
   // orientation nor /Rotate.
