@@ -454,7 +454,10 @@ bool looksSideways(const Layout& layout) {
 
 std::vector<Box> sampleLines(const Layout& layout, const Measures& page) {
   std::vector<Box> rows;
-  const auto typical = static_cast<double>(page.lineHeight);
+  // No line of text is lower than its words: where the layout also found
+  // many low pieces (dots, parts of large Hangul), their height is not the
+  // lines', and a piece read as a line tells nothing of the page's turn.
+  const auto typical = static_cast<double>(std::max(page.lineHeight, page.wordHeight));
   for (const Box& line : layout.lines) {
     const auto height = static_cast<double>(line.height());
     if (height * kSampleLineHeightRange >= typical && height <= typical * kSampleLineHeightRange &&
