@@ -215,6 +215,19 @@ TEST(ReadingPlanTest, WordsStandingOnEndAreASidewaysPage) {
   EXPECT_TRUE(looksSideways(turned));
 }
 
+TEST(ReadingPlanTest, SampleLinesAreWholeLinesNotLowPieces) {
+  // Ten lines of 30 px words, and twice as many long low pieces (dots,
+  // parts of large Hangul) that the layout took for lines of their own.
+  Layout page = textPage(1600, 800, 10, 1, 30);
+  for (int piece = 0; piece < 20; ++piece) {
+    const int top = 40 + piece * 30;
+    page.lines.push_back(Box{700, top, 1100, top + 12});
+  }
+  const std::vector<Box> sample = sampleLines(page, measure(page));
+  ASSERT_FALSE(sample.empty());
+  for (const Box& line : sample) EXPECT_GE(line.height(), 30) << line.top;
+}
+
 TEST(ReadingPlanTest, PiecesOfALineCountAsOneRow) {
   // The layout gives a line of large Hangul as an upper and a lower piece
   // and a lone final consonant.
