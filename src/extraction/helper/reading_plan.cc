@@ -96,6 +96,9 @@ constexpr int kLargestWordHeight = 3;
 // and a half. A column holds at least kFewestColumnWords words.
 constexpr double kNarrowestGutter = 1.2;
 constexpr int kFewestColumnWords = 3;
+// Where the layout missed a column's words, its ink shows it: a word is at
+// least this many word heights long.
+constexpr int kShortestWordLength = 2;
 // A gutter's columns of pixels hold at most this share of the ink of a
 // typical column of text: noise, never a glyph.
 constexpr double kGutterInkShare = 0.2;
@@ -620,6 +623,18 @@ std::vector<int> blankRuns(const Layout& layout, int gutter) {
   return middles;
 }
 
+// Columns of pixels from `from` to `to` that hold more than a gutter's
+// specks of ink.
+int inkedWidth(const Layout& layout, int from, int to) {
+  const std::vector<int>& ink = layout.inkPerColumn;
+  if (ink.empty()) return 0;
+  const double blank = kGutterInkShare * typicalInk(ink);
+  const int last = static_cast<int>(ink.size());
+  return static_cast<int>(std::count_if(ink.begin() + std::clamp(from, 0, last),
+                                        ink.begin() + std::clamp(to, 0, last),
+                                        [blank](int count) { return count > blank; }));
+}
+
 bool blankDown(const Layout& layout, int middle, int halfWidth) {
   const std::vector<int>& ink = layout.inkPerColumn;
   if (ink.empty()) return true;
@@ -641,8 +656,16 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
   candidates.insert(candidates.end(), blank.begin(), blank.end());
   std::sort(candidates.begin(), candidates.end());
   // A gutter has columns of several words on both sides (a page number or
-  // a stray mark makes none) and is blank in the pixels too.
+  // a stray mark makes none), counted by the layout's words or, where the
+  // layout missed some of a page it measured, by their ink; and it is blank
+  // in the pixels too.
   const auto centre = [](const Box& word) { return (word.left + word.right) / 2; };
+  const bool measured = !barelyLaidOut(page) && page.wordHeight > 0;
+  const int columnInk = kFewestColumnWords * kShortestWordLength * page.wordHeight;
+  const auto column = [&](std::ptrdiff_t wordsThere, int from, int to) {
+    return wordsThere >= kFewestColumnWords ||
+           (measured && inkedWidth(layout, from, to) >= columnInk);
+  };
   std::vector<int> gutterMiddles;
   int previous = std::numeric_limits<int>::min();
   for (const int middle : candidates) {
@@ -652,7 +675,7 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
     });
     const auto after = std::count_if(words.begin(), words.end(),
                                      [&](const Box& word) { return centre(word) > middle; });
-    if (before >= kFewestColumnWords && after >= kFewestColumnWords &&
+    if (column(before, std::max(previous, 0), middle) && column(after, middle, layout.width) &&
         blankDown(layout, middle, gutter / 2)) {
       gutterMiddles.push_back(middle);
       previous = middle;

@@ -123,6 +123,27 @@ TEST(ReadingPlanTest, AGutterIsBlankInThePixelsToo) {
   EXPECT_EQ(gutterColumns(page, measure(page)).size(), 2u);
 }
 
+TEST(ReadingPlanTest, AColumnTheLayoutMissedIsSeenByItsInk) {
+  // A 1-bit page of two columns whose right column the layout barely saw:
+  // a stray word there, and ink as wide as the left column's.
+  Layout page = textPage(2200, 320, 5, 2, 30);
+  std::erase_if(page.words, [](const Box& word) { return word.left > 1100; });
+  page.words.push_back(Box{1200, 30, 1290, 60});
+  page.inkPerColumn.assign(2200, 40);
+  for (int x = 1030; x < 1170; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 3;
+  EXPECT_EQ(gutterColumns(page, measure(page)).size(), 2u);
+  // On the right only a page number's ink: one column.
+  for (int x = 1170; x < 2200; ++x)
+    page.inkPerColumn[static_cast<std::size_t>(x)] = x < 1230 ? 40 : 0;
+  EXPECT_TRUE(gutterColumns(page, measure(page)).empty());
+  // A page whose layout found no words has no measure of a column or a
+  // gutter: the blank between two large words is no gutter.
+  Layout strip{900, 260, {}, {}, {}, {}};
+  strip.inkPerColumn.assign(900, 40);
+  for (int x = 400; x < 440; ++x) strip.inkPerColumn[static_cast<std::size_t>(x)] = 0;
+  EXPECT_TRUE(gutterColumns(strip, measure(strip)).empty());
+}
+
 TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
   // Grey text (90) on a grey background (170): a fixed threshold of 128
   // would still part them, but one of 60 or 200 would not.
