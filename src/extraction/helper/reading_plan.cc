@@ -549,7 +549,7 @@ std::vector<Region> lineBands(const Layout& layout, const Measures& page) {
   const auto oneLine = [word](const Stretch& band) {
     return band.end - band.begin <= static_cast<int>(kOneLineHeight * word);
   };
-  if (bands.empty() || (bands.size() == 1 && !oneLine(bands[0]))) return {};
+  if (std::none_of(bands.begin(), bands.end(), oneLine)) return {};
   const int margin = static_cast<int>(kBandMargin * word);
   const int height = static_cast<int>(ink.size());
   std::vector<Region> regions;

@@ -174,8 +174,9 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
 // rows as tall as a gap between lines, each with a margin that stops at the
 // middle of the gap. A band the height of one line is read as one; the
 // engine then cannot take a long line for several rows, which it does on
-// some sizes of wide paragraphs. Empty when the page is not cut (noise
-// or skew leaves no blank rows) and its one band is more than a line.
+// some sizes of wide paragraphs. Empty when no band is one line (noise or
+// skew leaves no blank rows, or paragraphs stand apart): a band of several
+// lines is read as a block, as the page was, and cannot read better.
 std::vector<Region> lineBands(const Layout& layout, const Measures& page);
 
 // Blocks side by side with no more than a wide word gap between them are

@@ -189,6 +189,11 @@ TEST(ReadingPlanTest, LinesPartedByBlankRowsAreReadBandByBand) {
       {"touching lines", inkedRows({{10, false}, {30, true}, {1, false}, {30, true}}), {}},
       // Noise in every row between lines: nothing to cut at.
       {"noisy gaps", inkedRows({{30, true}, {12, false}, {30, true}}, 40), {}},
+      // Paragraphs set apart, each of touching lines: read as before.
+      {"paragraphs apart",
+       inkedRows({{30, true}, {2, false}, {30, true}, {15, false}, {30, true}, {2, false},
+                  {30, true}}),
+       {}},
       // Two touching lines and a third apart: a block and a line.
       {"a block and a line",
        inkedRows({{30, true}, {2, false}, {30, true}, {15, false}, {30, true}}),
