@@ -461,16 +461,15 @@ struct PageReading {
   reading::Plan plan;
 };
 
-// Reads `page` by the regions of its plan; its blocks are found on a
-// reduced copy when its words are large.
+// Reads `page` by the regions of its plan; its blocks are found again on a
+// reduced copy where its large words may have split its lines.
 PageReading readRegions(Reader& reader, const Page& page) {
   std::vector<Box> blocks = page.blocks;
-  if (!reading::isFewRows(page.measures)) {
-    if (const float factor = reading::layoutScale(page.measures); factor != 1.0f) {
-      std::optional<std::vector<Box>> reduced = reducedBlocks(reader.engine(), page, factor);
-      if (!reduced) return {};
-      blocks = *std::move(reduced);
-    }
+  if (reading::findBlocksReduced(page.measures, page.blocks)) {
+    std::optional<std::vector<Box>> reduced =
+        reducedBlocks(reader.engine(), page, reading::layoutScale(page.measures));
+    if (!reduced) return {};
+    blocks = *std::move(reduced);
   }
   PageReading out;
   out.plan = reading::planReading(page.layout, page.measures, blocks);

@@ -538,6 +538,11 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
   return plan;
 }
 
+bool findBlocksReduced(const Measures& page, const std::vector<Box>& blocks) {
+  return !isFewRows(page) && layoutScale(page) != 1.0f &&
+         hasColumns(joinedLinePieces(blocks, page));
+}
+
 std::vector<Region> lineBands(const Layout& layout, const Measures& page) {
   const std::vector<int>& ink = layout.inkPerRow;
   // A height told by a word or two (the whole page taken for a word) tells

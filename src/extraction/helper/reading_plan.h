@@ -166,6 +166,12 @@ bool worthReadingByBands(const Confidence& block);
 // of both scripts at a fixed word size. 1 when the layout at its size does.
 float layoutScale(const Measures& page);
 
+// Whether the blocks of a page of several rows are found again on a copy
+// reduced by layoutScale: at the page's size the layout takes large Hangul
+// for columns of its own, but it does not join columns, so blocks that
+// stand one above another there stay so reduced.
+bool findBlocksReduced(const Measures& page, const std::vector<Box>& blocks);
+
 // The plan for a page. `blocks`: the text blocks the engine found (in the
 // page's coordinates and reading order), from a layout at layoutScale.
 Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks);

@@ -91,6 +91,21 @@ TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
   EXPECT_FALSE(worthReadingByBands(Confidence{92.0 * 100, 100}));
 }
 
+TEST(ReadingPlanTest, BlocksAreFoundAgainReducedOnlyWhereLargeWordsStandSideBySide) {
+  const Layout columns = textPage(2000, 2400, 30, 2, 30);
+  // The blocks of the two columns, with the gutter between them.
+  const std::vector<Box> apart{{30, 0, 970, 2400}, {1030, 0, 1970, 2400}};
+  EXPECT_TRUE(findBlocksReduced(measure(columns), apart));
+  // One column at the page's size stays one column reduced.
+  EXPECT_FALSE(findBlocksReduced(measure(columns), columnBlocks(columns, 1)));
+  // Small print is laid out at its size; a few rows are read whole.
+  const Layout smallPrint = textPage(3400, 4400, 40, 2, 18);
+  EXPECT_FALSE(
+      findBlocksReduced(measure(smallPrint), {{18, 0, 1682, 4400}, {1718, 0, 3382, 4400}}));
+  const Layout fewRows = textPage(2200, 320, 5, 2, 30);
+  EXPECT_FALSE(findBlocksReduced(measure(fewRows), {{30, 0, 1070, 320}, {1130, 0, 2170, 320}}));
+}
+
 TEST(ReadingPlanTest, EnlargementFallsGraduallyAsThePageGrows) {
   // No page size flips a scan from three times its size to its own size.
   float previous = 2.5f;  // 25 px words from 10 px ones
@@ -191,8 +206,8 @@ TEST(ReadingPlanTest, LinesPartedByBlankRowsAreReadBandByBand) {
       {"noisy gaps", inkedRows({{30, true}, {12, false}, {30, true}}, 40), {}},
       // Paragraphs set apart, each of touching lines: read as before.
       {"paragraphs apart",
-       inkedRows({{30, true}, {2, false}, {30, true}, {15, false}, {30, true}, {2, false},
-                  {30, true}}),
+       inkedRows(
+           {{30, true}, {2, false}, {30, true}, {15, false}, {30, true}, {2, false}, {30, true}}),
        {}},
       // Two touching lines and a third apart: a block and a line.
       {"a block and a line",
