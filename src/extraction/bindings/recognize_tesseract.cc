@@ -303,6 +303,8 @@ struct Reader {
 struct Reading {
   std::optional<std::string> text;
   Confidence confidence;
+  // Every word read was Latin: so far only a sample's finding.
+  bool latinOnly = false;
 };
 
 // Box `region` of the page, scaled by `factor`, with a margin so that the
@@ -463,7 +465,8 @@ struct PageReading {
 
 // Reads `page` by the regions of its plan; its blocks are found again on a
 // reduced copy where its large words may have split its lines.
-PageReading readRegions(Reader& reader, const Page& page) {
+// `latinPrint`: a sample of the page read only Latin words.
+PageReading readRegions(Reader& reader, const Page& page, bool latinPrint) {
   std::vector<Box> blocks = page.blocks;
   if (reading::findBlocksReduced(page.measures, page.blocks)) {
     std::optional<std::vector<Box>> reduced =
@@ -472,7 +475,7 @@ PageReading readRegions(Reader& reader, const Page& page) {
     blocks = *std::move(reduced);
   }
   PageReading out;
-  out.plan = reading::planReading(page.layout, page.measures, blocks);
+  out.plan = reading::planReading(page.layout, page.measures, blocks, latinPrint);
   out.reading = readPlan(reader, page, out.plan);
   return out;
 }
@@ -498,16 +501,18 @@ Reading settled(Reader& reader, const Page& page, PageReading read) {
   return std::move(read.reading);
 }
 
-Reading readPage(Reader& reader, const Page& page) {
-  return settled(reader, page, readRegions(reader, page));
+Reading readPage(Reader& reader, const Page& page, bool latinPrint = false) {
+  return settled(reader, page, readRegions(reader, page, latinPrint));
 }
 
-// How confidently `lines` of `page` read, each as one line; nothing when
-// the time ran out. Stops early once a line settles it.
-std::optional<Confidence> readSample(Reader& reader, const Page& page,
-                                     const std::vector<Box>& lines) {
+// How confidently `lines` of `page` read, each as one line, and whether
+// they read only Latin words; nothing when the time ran out. Stops early
+// once a line settles it.
+std::optional<Reading> readSample(Reader& reader, const Page& page,
+                                  const std::vector<Box>& lines) {
   tesseract::TessBaseAPI& engine = reader.engine();
   Confidence sum;
+  bool hangul = false;
   for (const Box& line : lines) {
     const int margin = line.height() / 4;
     const Box box = scaledRegion(line, 1, margin, page.layout.width, page.layout.height);
@@ -516,10 +521,12 @@ std::optional<Confidence> readSample(Reader& reader, const Page& page,
       return std::nullopt;
     }
     addConfidence(engine, sum);
+    const std::unique_ptr<char[]> text(engine.GetUTF8Text());
+    hangul = hangul || (text && reading::holdsHangul(text.get()));
     if (sum.characters >= kSureUprightCharacters && sum.mean() >= kSureUprightConfidence) break;
   }
   engine.Clear();
-  return sum;
+  return Reading{std::string(), sum, sum.characters > 0 && !hangul};
 }
 
 // The model's look at the page; nothing when it is missing or cannot tell.
@@ -587,16 +594,16 @@ std::optional<Candidate> bestTurn(tesseract::TessBaseAPI& engine, const Page& pa
 // How a page turned one way reads: a page of a few rows by its regions, a
 // larger page by its sample lines.
 PageReading tryPage(Reader& reader, const Page& page) {
-  if (reading::isFewRows(page.measures)) return readRegions(reader, page);
-  const std::optional<Confidence> read =
+  if (reading::isFewRows(page.measures)) return readRegions(reader, page, false);
+  std::optional<Reading> read =
       readSample(reader, page, reading::sampleLines(page.layout, page.measures));
-  return read ? PageReading{Reading{std::string(), *read}, {}} : PageReading{};
+  return read ? PageReading{*std::move(read), {}} : PageReading{};
 }
 
 // The final reading of a page that was tried as it is to be read.
 Reading finished(Reader& reader, const Page& page, PageReading tried) {
   if (reading::isFewRows(page.measures)) return settled(reader, page, std::move(tried));
-  return readPage(reader, page);
+  return readPage(reader, page, tried.reading.latinOnly);
 }
 
 // A page is tried as it lies: a page of a few rows is read whole, which
@@ -616,10 +623,14 @@ std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page pa
     looked = true;
     return reading::chooseTurn(look);
   };
+  // A page turned for certain is tried as an upright page is, so that it
+  // reads as the upright page would.
   const auto readTurned = [&](int turns) -> std::optional<std::string> {
     std::optional<Page> other = turned(reader.engine(), page, turns);
     if (!other) return std::nullopt;
-    return readPage(reader, *other).text;
+    PageReading tried = tryPage(reader, *other);
+    if (!tried.reading.text) return std::nullopt;
+    return finished(reader, *other, std::move(tried)).text;
   };
   if (reading::barelyLaidOut(page.measures) && !sideways) {
     const reading::TurnChoice first = lookAt();

@@ -505,7 +505,8 @@ float layoutScale(const Measures& page) {
   return scale > kLargestReducedLayoutScale ? 1.0f : static_cast<float>(scale);
 }
 
-Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks) {
+Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks,
+                 bool latinPrint) {
   const Box whole{0, 0, layout.width, layout.height};
   Plan plan;
   plan.scale = static_cast<float>(readScale(page, isFewRows(page)));
@@ -521,10 +522,12 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
     plan.segmentation = Segmentation::kOneBlock;
     plan.regions = {Region{whole}};
     plan.bands = lineBands(layout, page);
-  } else if (layoutScale(page) == 1.0f && readWordHeight <= kLargestLayoutWordHeight) {
+  } else if (layoutScale(page) == 1.0f &&
+             (latinPrint || readWordHeight <= kLargestLayoutWordHeight)) {
     // Small print read at a size the engine lays out well: it reads the
     // page in its own layout, which has the blocks it found, rather than
-    // laying each block out again.
+    // laying each block out again. Latin print it lays out well at any
+    // size it is read at; enlarged Hangul it takes for columns of its own.
     plan.segmentation = Segmentation::kEngineLayout;
     plan.regions = {Region{whole}};
   } else if (!columns.empty()) {

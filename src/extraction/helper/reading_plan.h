@@ -174,7 +174,9 @@ bool findBlocksReduced(const Measures& page, const std::vector<Box>& blocks);
 
 // The plan for a page. `blocks`: the text blocks the engine found (in the
 // page's coordinates and reading order), from a layout at layoutScale.
-Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks);
+// `latinPrint`: a sample of the page read only Latin words.
+Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks,
+                 bool latinPrint);
 
 // The bands of a page of one column: its rows of ink, cut at runs of blank
 // rows as tall as a gap between lines, each with a margin that stops at the

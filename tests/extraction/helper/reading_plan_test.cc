@@ -52,6 +52,7 @@ struct Shape {
   Segmentation segmentation;
   float smallestScale, largestScale;
   std::size_t bands = 0;  // to read when the block reads unsurely
+  bool latin = false;     // a sample read only Latin words
 };
 
 TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
@@ -64,6 +65,12 @@ TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
       {"columns", textPage(2000, 2400, 30, 2, 30), 2, Segmentation::kBlocks, 1, 1},
       // Fine print on a large page: the engine's own layout, at its size.
       {"small print", textPage(3400, 4400, 40, 2, 18), 2, Segmentation::kEngineLayout, 1, 1},
+      // Columns of small Latin print, enlarged: the engine's own layout.
+      {"small Latin print", textPage(1700, 2200, 40, 2, 18), 2, Segmentation::kEngineLayout, 1.3f,
+       1.4f, 0, true},
+      // The same of Hangul: the engine's layout would take the enlarged
+      // words for columns, so each column is read as a block.
+      {"small Hangul print", textPage(1700, 2200, 40, 2, 18), 2, Segmentation::kBlocks, 1.3f, 1.4f},
       // A low-resolution scan: enlarged, the more the smaller its words,
       // beyond the size the engine lays out well.
       {"low resolution", textPage(1200, 1600, 30, 1, 10), 1, Segmentation::kOneBlock, 2, 2.1f},
@@ -80,7 +87,8 @@ TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
   for (const Shape& shape : shapes) {
     SCOPED_TRACE(shape.name);
     const Measures measures = measure(shape.page);
-    const Plan plan = planReading(shape.page, measures, columnBlocks(shape.page, shape.columns));
+    const Plan plan =
+        planReading(shape.page, measures, columnBlocks(shape.page, shape.columns), shape.latin);
     EXPECT_EQ(plan.segmentation, shape.segmentation);
     EXPECT_GE(plan.scale, shape.smallestScale);
     EXPECT_LE(plan.scale, shape.largestScale);
@@ -111,7 +119,7 @@ TEST(ReadingPlanTest, EnlargementFallsGraduallyAsThePageGrows) {
   float previous = 2.5f;  // 25 px words from 10 px ones
   for (int width = 600; width <= 6000; width += 50) {
     const Layout page = textPage(width, width * 4 / 3, 30, 1, 10);
-    const float scale = planReading(page, measure(page), {}).scale;
+    const float scale = planReading(page, measure(page), {}, false).scale;
     EXPECT_LE(scale, previous);
     EXPECT_GE(scale, previous * 0.9f) << width;
     previous = scale;
