@@ -508,8 +508,7 @@ Reading readPage(Reader& reader, const Page& page, bool latinPrint = false) {
 // How confidently `lines` of `page` read, each as one line, and whether
 // they read only Latin words; nothing when the time ran out. Stops early
 // once a line settles it.
-std::optional<Reading> readSample(Reader& reader, const Page& page,
-                                  const std::vector<Box>& lines) {
+std::optional<Reading> readSample(Reader& reader, const Page& page, const std::vector<Box>& lines) {
   tesseract::TessBaseAPI& engine = reader.engine();
   Confidence sum;
   bool hangul = false;
@@ -522,7 +521,7 @@ std::optional<Reading> readSample(Reader& reader, const Page& page,
     }
     addConfidence(engine, sum);
     const std::unique_ptr<char[]> text(engine.GetUTF8Text());
-    hangul = hangul || (text && reading::holdsHangul(text.get()));
+    hangul = hangul || (text && reading::holdsHangulSyllable(text.get()));
     if (sum.characters >= kSureUprightCharacters && sum.mean() >= kSureUprightConfidence) break;
   }
   engine.Clear();

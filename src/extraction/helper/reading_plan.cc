@@ -403,7 +403,12 @@ bool readsUpright(const Confidence& reading) {
   return reading.characters >= kFewestTellingCharacters && reading.mean() >= kUprightConfidence;
 }
 
-bool holdsHangul(std::string_view utf8) {
+namespace {
+
+// Whether `utf8` holds a code point of three bytes that `wanted` accepts;
+// Hangul is all of three bytes.
+template <typename Wanted>
+bool holdsThreeByte(std::string_view utf8, Wanted wanted) {
   for (std::size_t i = 0; i + 2 < utf8.size(); ++i) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
     if ((lead & 0xF0) != 0xE0) continue;  // not the first of three bytes
@@ -411,13 +416,24 @@ bool holdsHangul(std::string_view utf8) {
         (static_cast<char32_t>(lead & 0x0F) << 12) |
         (static_cast<char32_t>(static_cast<unsigned char>(utf8[i + 1]) & 0x3F) << 6) |
         static_cast<char32_t>(static_cast<unsigned char>(utf8[i + 2]) & 0x3F);
-    const bool syllable = point >= 0xAC00 && point <= 0xD7A3;
-    const bool letter =
-        (point >= 0x1100 && point <= 0x11FF) || (point >= 0x3131 && point <= 0x318E);
-    if (syllable || letter) return true;
+    if (wanted(point)) return true;
   }
   return false;
 }
+
+bool isHangulSyllable(char32_t point) { return point >= 0xAC00 && point <= 0xD7A3; }
+
+}  // namespace
+
+bool holdsHangul(std::string_view utf8) {
+  return holdsThreeByte(utf8, [](char32_t point) {
+    const bool letter =
+        (point >= 0x1100 && point <= 0x11FF) || (point >= 0x3131 && point <= 0x318E);
+    return isHangulSyllable(point) || letter;
+  });
+}
+
+bool holdsHangulSyllable(std::string_view utf8) { return holdsThreeByte(utf8, isHangulSyllable); }
 
 bool doubtfulLatin(const Word& word, bool lineHoldsHangul) {
   return lineHoldsHangul && word.english && word.confidence < kSureEnglishWord &&

@@ -213,6 +213,9 @@ struct Word {
 
 // Whether `utf8` holds a Hangul syllable or letter.
 bool holdsHangul(std::string_view utf8);
+// Whether `utf8` holds a Hangul syllable. Korean text always does; a lone
+// Hangul letter is as likely the engine's reading of a rule or a bar (ㅣ, ㅡ).
+bool holdsHangulSyllable(std::string_view utf8);
 
 // Whether a word of a line that holds Hangul is worth reading again with
 // the Korean model alone: the two models together read some Hangul words

@@ -354,6 +354,9 @@ TEST(ReadingPlanTest, DoubtfulLatinInAKoreanLineIsReadAgainInKorean) {
   EXPECT_TRUE(holdsHangul("ㅎ"));
   EXPECT_FALSE(holdsHangul("Merck & Co."));
   EXPECT_FALSE(holdsHangul("日本"));
+  // A form's rule read as a Hangul letter is no Hangul text.
+  EXPECT_FALSE(holdsHangulSyllable("6 ㅣ refund check mailed."));
+  EXPECT_TRUE(holdsHangulSyllable("TF를"));
   struct Case {
     Word word;
     bool koreanLine, doubtful;
