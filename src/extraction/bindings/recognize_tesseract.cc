@@ -380,6 +380,18 @@ Confidence confidenceOf(const std::vector<PlacedWord>& line) {
   return sum;
 }
 
+// Where each of `lines` stands, and how well it read.
+std::vector<reading::ReadLine> readLines(const std::vector<std::vector<PlacedWord>>& lines) {
+  std::vector<reading::ReadLine> out;
+  out.reserve(lines.size());
+  for (const std::vector<PlacedWord>& line : lines) {
+    reading::ReadLine read{{}, confidenceOf(line)};
+    for (const PlacedWord& placed : line) read.words.push_back(placed.box);
+    out.push_back(std::move(read));
+  }
+  return out;
+}
+
 std::string joinedWords(const std::vector<PlacedWord>& line) {
   std::string text;
   for (const PlacedWord& placed : line) {
@@ -439,7 +451,11 @@ Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
       return {};
     }
     addConfidence(engine, out.confidence);
-    for (std::vector<PlacedWord>& line : recognisedLines(engine, height)) {
+    std::vector<std::vector<PlacedWord>> lines = recognisedLines(engine, height);
+    const std::vector<bool> pieces = reading::piecesReadTwice(readLines(lines));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      std::vector<PlacedWord>& line = lines[i];
+      if (pieces[i]) continue;
       if (kept >= kMaximumLines) break;
       correctDoubtfulWords(reader, line);
       if (reading::unreadable(confidenceOf(line))) continue;

@@ -457,6 +457,27 @@ bool unreadable(const Confidence& line) {
   return line.characters > 0 && line.mean() < kUnreadableLineConfidence;
 }
 
+std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines) {
+  // Words, not lines: the box of a skewed line reaches into the lines
+  // above and below it, while its words' boxes do not.
+  const auto within = [](const std::vector<Box>& inner, const std::vector<Box>& outer) {
+    return !inner.empty() && std::all_of(inner.begin(), inner.end(), [&outer](const Box& word) {
+      const int x = (word.left + word.right) / 2, y = (word.top + word.bottom) / 2;
+      return std::any_of(outer.begin(), outer.end(), [x, y](const Box& other) {
+        return x >= other.left && x <= other.right && y >= other.top && y <= other.bottom;
+      });
+    });
+  };
+  std::vector<bool> pieces(lines.size(), false);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t j = 0; j < lines.size() && !pieces[i]; ++j) {
+      pieces[i] = j != i && within(lines[i].words, lines[j].words) &&
+                  lines[i].confidence.mean() < lines[j].confidence.mean();
+    }
+  }
+  return pieces;
+}
+
 bool isFewRows(const Measures& page) { return page.rows < kFewestRowsForLayout; }
 
 bool barelyLaidOut(const Measures& page) { return page.words < kFewestMeasuredWords; }

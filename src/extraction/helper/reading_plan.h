@@ -80,6 +80,19 @@ bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent);
 // all: the engine takes a scanner's dark edge for a line of letters.
 bool unreadable(const Confidence& line);
 
+// A recognised line: where it stands and how well it read.
+struct ReadLine {
+  std::vector<Box> words;
+  Confidence confidence;
+};
+
+// Which of the lines of one reading are pieces of another read twice: a
+// line each of whose words has its middle inside a word of a line read more
+// confidently. The
+// engine reads the tops of a large heading's glyphs as a line of their own
+// ("= oO =" above 하이원에 한).
+std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines);
+
 // A page of a few rows (a label, a line, a short paragraph): it costs
 // little to read whole, and its gaps between words are no evidence of
 // columns.

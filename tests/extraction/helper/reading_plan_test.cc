@@ -348,6 +348,26 @@ TEST(ReadingPlanTest, TheMoreConfidentReadingOfATurnWins) {
 
 // Hangul words the two models read as capitals are read again by the
 // Korean model, which replaces them only with Hangul it is surer of.
+TEST(ReadingPlanTest, APieceOfALineReadTwiceIsLeftOut) {
+  const auto line = [](std::vector<Box> words, double confidence) {
+    return ReadLine{std::move(words), Confidence{confidence * 10, 10}};
+  };
+  // The tops of a heading's glyphs ("= oO ="), read as a line of their own
+  // across the heading's syllables, with the engine's boxes as it gave them.
+  const ReadLine heading =
+      line({{28, 28, 167, 66}, {71, 24, 108, 82}, {107, 24, 144, 82}, {180, 24, 222, 82}}, 94.8);
+  const ReadLine tops = line({{25, 29, 49, 40}, {102, 19, 126, 49}, {180, 28, 203, 38}}, 59.6);
+  const ReadLine below = line({{26, 101, 180, 126}, {200, 101, 400, 126}}, 92.7);
+  EXPECT_EQ(piecesReadTwice({tops, heading, below}), (std::vector<bool>{true, false, false}));
+  // Lines one above the other, even skewed so that their boxes overlap,
+  // and the same words read no better, stand.
+  const ReadLine skewed = line({{0, 0, 300, 40}, {300, 10, 600, 50}}, 60);
+  const ReadLine next = line({{0, 35, 300, 75}, {300, 45, 600, 85}}, 90);
+  EXPECT_EQ(piecesReadTwice({skewed, next}), (std::vector<bool>{false, false}));
+  EXPECT_EQ(piecesReadTwice({heading, tops}), (std::vector<bool>{false, true}));
+  EXPECT_EQ(piecesReadTwice({heading, heading}), (std::vector<bool>{false, false}));
+}
+
 TEST(ReadingPlanTest, DoubtfulLatinInAKoreanLineIsReadAgainInKorean) {
   EXPECT_TRUE(holdsHangul("연결을"));
   EXPECT_TRUE(holdsHangul("TF를"));
