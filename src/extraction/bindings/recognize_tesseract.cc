@@ -658,9 +658,15 @@ std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page pa
     const reading::TurnChoice choice = lookAt();
     if (choice.what == reading::Turn::kTurn) return readTurned(choice.candidates.front());
     if (choice.what == reading::Turn::kCompare) {
-      std::optional<Candidate> best =
-          bestTurn(reader.engine(), page, choice.candidates,
-                   [&](const Page& other) { return tryPage(reader, other); });
+      // A turn that leaves the words standing on end is not upright:
+      // it is not read, which would cost a whole reading of a page of
+      // few rows (its words on end make few rows) for nothing.
+      const auto tryTurn = [&](const Page& other) {
+        return reading::looksSideways(other.layout)
+                   ? PageReading{Reading{std::string(), Confidence{}}, {}}
+                   : tryPage(reader, other);
+      };
+      std::optional<Candidate> best = bestTurn(reader.engine(), page, choice.candidates, tryTurn);
       if (!best) return std::nullopt;
       if (reading::keepTurned(best->read.reading.confidence, asIs.reading.confidence, best->turns,
                               look)) {
