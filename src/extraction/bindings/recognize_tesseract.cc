@@ -517,7 +517,7 @@ Reading settled(Reader& reader, const Page& page, PageReading read) {
   return std::move(read.reading);
 }
 
-Reading readPage(Reader& reader, const Page& page, bool latinPrint = false) {
+Reading readPage(Reader& reader, const Page& page, bool latinPrint) {
   return settled(reader, page, readRegions(reader, page, latinPrint));
 }
 
@@ -674,7 +674,7 @@ std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page pa
       }
     }
   }
-  if (sideways) return readPage(reader, page).text;
+  if (sideways) return readPage(reader, page, false).text;
   return finished(reader, page, std::move(asIs)).text;
 }
 

@@ -468,11 +468,21 @@ std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines) {
       });
     });
   };
+  // The lines' bounds spare comparing the words of lines apart, most pairs
+  // of a page of many lines.
+  std::vector<Box> bounds;
+  bounds.reserve(lines.size());
+  for (const ReadLine& line : lines) {
+    Box box = line.words.empty() ? Box{} : line.words.front();
+    for (const Box& word : line.words) box = unionOf(box, word);
+    bounds.push_back(box);
+  }
   std::vector<bool> pieces(lines.size(), false);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     for (std::size_t j = 0; j < lines.size() && !pieces[i]; ++j) {
-      pieces[i] = j != i && within(lines[i].words, lines[j].words) &&
-                  lines[i].confidence.mean() < lines[j].confidence.mean();
+      pieces[i] = j != i && overlap(bounds[i], bounds[j]) &&
+                  lines[i].confidence.mean() < lines[j].confidence.mean() &&
+                  within(lines[i].words, lines[j].words);
     }
   }
   return pieces;

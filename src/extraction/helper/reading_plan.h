@@ -88,9 +88,8 @@ struct ReadLine {
 
 // Which of the lines of one reading are pieces of another read twice: a
 // line each of whose words has its middle inside a word of a line read more
-// confidently. The
-// engine reads the tops of a large heading's glyphs as a line of their own
-// ("= oO =" above 하이원에 한).
+// confidently. The engine reads the tops of a large heading's glyphs as a
+// line of their own ("= oO =" above 하이원에 한).
 std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines);
 
 // A page of a few rows (a label, a line, a short paragraph): it costs
