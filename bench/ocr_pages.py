@@ -65,6 +65,7 @@ GROUPS = [
     ("degraded", 40),      # JPEG at low quality, noise, blur, grey, low contrast, skew
     ("1-bit", 28),         # thresholded; PNG 1-bit or G4 TIFF
     ("1-bit page", 4),     # a whole page at 300 dpi in 2 to 4 columns; G4 TIFF or PDF
+    ("skewed", 32),        # a scan turned 1.5 to 9 degrees either way; grey or 1-bit
 ]
 # A whole page at 300 dpi (A4).
 PAGE_WIDTH, PAGE_HEIGHT, PAGE_DPI = 2480, 3508, 300
@@ -198,6 +199,9 @@ def plan_page(seed, group, index, texts):
     shape = group
     if group in ("degraded", "1-bit"):
         shape = rng.choice(["strip", "paragraph", "paragraph", "multi-column", "heading+list"])
+    elif group == "skewed":
+        shape = rng.choice(["strip", "paragraph", "page", "multi-column", "multi-column",
+                            "heading+list"])
     if group == "strip":
         kind = rng.choice(["one line", "one line", "wide few", "wide few", "wide few", "few"])
         if kind == "one line":
@@ -252,6 +256,8 @@ def plan_page(seed, group, index, texts):
         finish = DEGRADATIONS[index % len(DEGRADATIONS)]
     elif group == "1-bit":
         finish = ("1-bit png", "1-bit tiff")[(index // 2) % 2]
+    elif group == "skewed":  # pairs of seeds, so that both halves have each
+        finish = ("skewed scan", "skewed 1-bit scan")[(index // 2) % 2]
     margin = rng.choice([10, 20, 40, 60, 100]) if group != "strip" else rng.choice([6, 12, 24, 40])
 
     blocks = []  # (text, font, size, width, x, y-order flag)
@@ -453,6 +459,13 @@ def render_page(p, out_dir):
                 else "-%.2f" % (0.6 + 1.2 * k), "+level", "6%,90%", "-seed", seed,
                 "-attenuate", "0.3", "+noise", "Gaussian", "-quality", "80"]
         ext = ".jpg"
+    elif finish in ("skewed scan", "skewed 1-bit scan"):
+        # Turned either way (by the seed's pairs) on a page grown to hold it.
+        degrees = (1.5 + 7.5 * k) * (1 if p["seed"] // 2 % 2 else -1)
+        args = ["-background", "white", "-rotate", "%.2f" % degrees, "+level", "4%,94%",
+                "-seed", seed, "-attenuate", "0.2", "+noise", "Gaussian"]
+        if finish == "skewed 1-bit scan":
+            args += ["-threshold", "55%", "-type", "bilevel"]
     elif finish == "1-bit png":
         args = ["-threshold", "%d%%" % (45 + 15 * k), "-type", "bilevel"]
     elif finish == "1-bit tiff":
@@ -467,7 +480,7 @@ def render_page(p, out_dir):
     if args is not None:
         final = os.path.join(out_dir, name + ext)
         run(["convert", upright] + args + ["-colorspace", "Gray", "-strip", final]
-            if finish not in ("1-bit png", "1-bit tiff") else
+            if finish not in ("1-bit png", "1-bit tiff", "skewed 1-bit scan") else
             ["convert", upright] + args + ["-strip", final])
     for f in os.listdir(work):
         os.remove(os.path.join(work, f))
