@@ -61,6 +61,12 @@ constexpr float kFaintTurnConfidence = 1.0f;
 // its full one, where right turns scored 3.5 and more).
 constexpr float kLikelyTurnConfidence = 2.0f;
 
+// Below this confidence the skew measure's angle is noise; the measure's
+// own authors level no page it is less sure of.
+constexpr double kSureSkewConfidence = 3;
+// Lines within this many degrees of level read as well as they lie.
+constexpr double kSmallestLevelledSkew = 0.5;
+
 // The engine's layout finds the blocks of Hangul and Latin text at about
 // this word height; larger Hangul words pass for columns of their own.
 constexpr double kLayoutWordHeight = 16;
@@ -330,11 +336,7 @@ void joinLowBands(std::vector<Stretch>& bands, int wordHeight) {
 
 }  // namespace
 
-Ink inkOf(const unsigned char* pixels, int width, int height) {
-  Ink ink;
-  ink.perColumn.assign(static_cast<std::size_t>(std::max(width, 0)), 0);
-  ink.perRow.assign(static_cast<std::size_t>(std::max(height, 0)), 0);
-  if (width <= 0 || height <= 0) return ink;
+int darkThreshold(const unsigned char* pixels, int width, int height) {
   std::array<double, 256> histogram{};
   const auto at = [&](int x, int y) {
     return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
@@ -363,6 +365,19 @@ Ink inkOf(const unsigned char* pixels, int width, int height) {
       threshold = level;
     }
   }
+  return threshold;
+}
+
+Ink inkOf(const unsigned char* pixels, int width, int height) {
+  Ink ink;
+  ink.perColumn.assign(static_cast<std::size_t>(std::max(width, 0)), 0);
+  ink.perRow.assign(static_cast<std::size_t>(std::max(height, 0)), 0);
+  if (width <= 0 || height <= 0) return ink;
+  const int threshold = darkThreshold(pixels, width, height);
+  const auto at = [&](int x, int y) {
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(x)];
+  };
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       if (at(x, y) > threshold) continue;
@@ -371,6 +386,11 @@ Ink inkOf(const unsigned char* pixels, int width, int height) {
     }
   }
   return ink;
+}
+
+double levellingDegrees(const Skew& measured) {
+  if (measured.confidence < kSureSkewConfidence) return 0;
+  return std::abs(measured.degrees) < kSmallestLevelledSkew ? 0 : measured.degrees;
 }
 
 Measures measure(const Layout& layout) {

@@ -46,10 +46,29 @@ struct Ink {
   std::vector<int> perRow;
 };
 
-// Dark pixels in each column and each row of an 8-bit grey image whose rows
-// are packed `width` bytes apart; dark is below the threshold that best
+// The grey level at or below which a pixel of an 8-bit grey image whose
+// rows are packed `width` bytes apart is dark: the threshold that best
 // parts the image's grey levels in two (Otsu's).
+int darkThreshold(const unsigned char* pixels, int width, int height);
+
+// Dark pixels (at or below darkThreshold) in each column and each row of
+// an 8-bit grey image whose rows are packed `width` bytes apart.
 Ink inkOf(const unsigned char* pixels, int width, int height);
+
+// How the lines of a page lie, as measured before it is laid out: the
+// turn in degrees, clockwise, that levels them, and how sure the measure
+// is of it (the ratio of its best score to its worst).
+struct Skew {
+  double degrees = 0;
+  double confidence = 0;
+};
+
+// The turn in degrees, clockwise, that a page is levelled by before it is
+// laid out; 0 to read it as it lies. A scan a few degrees askew has lines
+// no blank row parts and columns no blank stripe parts, and the layout
+// reads each line across both columns; a page within a fraction of a
+// degree reads as well as it lies.
+double levellingDegrees(const Skew& measured);
 
 // The measures the plan is made from.
 struct Measures {

@@ -176,6 +176,34 @@ TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
   EXPECT_EQ(inkOf(pixels.data(), width, height).perColumn, (std::vector<int>{0, 6, 0, 0}));
 }
 
+TEST(ReadingPlanTest, ABilevelScansInkIsItsBlackPixels) {
+  // Black 0 on white 255: the best split lies below white, wherever it is.
+  const std::vector<unsigned char> pixels{0, 255, 255, 0, 255, 255};
+  const int threshold = darkThreshold(pixels.data(), 3, 2);
+  EXPECT_GE(threshold, 0);
+  EXPECT_LT(threshold, 255);
+  EXPECT_EQ(inkOf(pixels.data(), 3, 2).perColumn, (std::vector<int>{2, 0, 0}));
+}
+
+TEST(ReadingPlanTest, APageIsLevelledOnlyWhenTheMeasureIsSureItLiesAskew) {
+  struct Row {
+    const char* shape;
+    Skew measured;
+    double degrees;
+  };
+  const Row rows[] = {
+      {"level", {0, 20}, 0},
+      {"within half a degree", {0.4, 20}, 0},
+      {"a degree askew", {-1.2, 12}, -1.2},
+      {"a scan six degrees askew", {6.2, 8}, 6.2},
+      {"the measure unsure (a photo, a page of few lines)", {6.2, 2}, 0},
+      {"the measure found nothing", {0, 0}, 0},
+  };
+  for (const Row& row : rows) {
+    EXPECT_DOUBLE_EQ(levellingDegrees(row.measured), row.degrees) << row.shape;
+  }
+}
+
 // Rows of ink for lines of `wordHeight`, each `inked` true or a gap of
 // blank rows; rows between are filled with `between` dark pixels.
 Layout inkedRows(const std::vector<std::pair<int, bool>>& runs, int between = 0) {
