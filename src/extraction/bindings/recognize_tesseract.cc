@@ -730,6 +730,9 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   page.darkThreshold = reading::darkThreshold(given.pixels.data(), given.width, given.height);
   page.pix = levelled(std::move(page.pix), page.darkThreshold);
   layOut(*engines.text, page);
+  // Light lines on a dark ground read badly as they are and well inverted;
+  // the engine tries that on each line that read badly.
+  engines.text->SetVariable(kInvertBadLines, reading::mayHoldLightOnDark(page.layout) ? "1" : "0");
   return readUpright(engines, reader, std::move(page));
 }
 
@@ -741,10 +744,6 @@ RecognizeFunction engineRecognizer(int deadlineMilliseconds) {
       if (made->Init(kModelDirectory, kLanguages, tesseract::OEM_LSTM_ONLY) != 0) {
         return std::nullopt;
       }
-      // A line that reads badly is not read a second time inverted: light
-      // text on dark read no worse without it, and the second reading cost
-      // up to a third of the time of a poor scan.
-      made->SetVariable(kInvertBadLines, "0");
       engines->text = std::move(made);
     }
     return recognizeWith(*engines, bitmap, deadlineMilliseconds);

@@ -61,6 +61,10 @@ constexpr float kFaintTurnConfidence = 1.0f;
 // its full one, where right turns scored 3.5 and more).
 constexpr float kLikelyTurnConfidence = 2.0f;
 
+// Print on a light ground darkens up to about a third of a page: dense
+// small print, a scan's dark edges. A sign or a photo darkens more.
+constexpr double kLargestPrintInkShare = 0.4;
+
 // Below this confidence the skew measure's angle is noise; the measure's
 // own authors level no page it is less sure of.
 constexpr double kSureSkewConfidence = 3;
@@ -511,6 +515,12 @@ std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines) {
 bool isFewRows(const Measures& page) { return page.rows < kFewestRowsForLayout; }
 
 bool barelyLaidOut(const Measures& page) { return page.words < kFewestMeasuredWords; }
+
+bool mayHoldLightOnDark(const Layout& layout) {
+  const double dark = std::accumulate(layout.inkPerRow.begin(), layout.inkPerRow.end(), 0.0);
+  const double pixels = static_cast<double>(layout.width) * static_cast<double>(layout.height);
+  return pixels > 0 && dark > kLargestPrintInkShare * pixels;
+}
 
 bool looksSideways(const Layout& layout) {
   std::vector<int> lengths, heights;

@@ -127,6 +127,13 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page);
 // of how long a reading of it takes, nor its words of how it lies.
 bool barelyLaidOut(const Measures& page);
 
+// Whether the page may hold light letters on a dark ground (a sign, a
+// banner, a photo): its dark pixels (by `layout`'s ink per row) cover more
+// of it than print on a light ground ever does. Lines of such a page that
+// read badly are worth reading again inverted; on other pages that costs
+// up to a third of the time of a poor scan for nothing.
+bool mayHoldLightOnDark(const Layout& layout);
+
 // Whether the page's words stand on end, as on a page turned a quarter:
 // reading it as it lies would cost a whole reading for nothing.
 bool looksSideways(const Layout& layout);

@@ -185,6 +185,19 @@ TEST(ReadingPlanTest, ABilevelScansInkIsItsBlackPixels) {
   EXPECT_EQ(inkOf(pixels.data(), 3, 2).perColumn, (std::vector<int>{2, 0, 0}));
 }
 
+TEST(ReadingPlanTest, ADarkGroundIsToldByTheShareOfDarkPixels) {
+  const auto withInk = [](int inkedRows) {
+    Layout page{100, 100, {}, {}, {}, {}};
+    page.inkPerRow.assign(100, 0);
+    for (int y = 0; y < inkedRows; ++y) page.inkPerRow[static_cast<std::size_t>(y)] = 100;
+    return page;
+  };
+  EXPECT_FALSE(mayHoldLightOnDark(withInk(15))) << "print on a light ground";
+  EXPECT_FALSE(mayHoldLightOnDark(withInk(30))) << "a scan with dark edges";
+  EXPECT_TRUE(mayHoldLightOnDark(withInk(90))) << "a sign";
+  EXPECT_FALSE(mayHoldLightOnDark(Layout{})) << "nothing counted";
+}
+
 TEST(ReadingPlanTest, APageIsLevelledOnlyWhenTheMeasureIsSureItLiesAskew) {
   struct Row {
     const char* shape;

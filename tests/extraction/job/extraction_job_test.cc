@@ -231,6 +231,13 @@ TEST(ExtractionJobTest, ColumnsAreReadOneAfterTheOther) {
   }
 }
 
+TEST(ExtractionJobTest, LightLettersOnADarkGroundAreRead) {
+  // A road sign: read as they are, its Hangul came back as Latin ("CH#l").
+  const std::string text = extract(fixture("korean_sign.jpg"))["text"];
+  EXPECT_NE(text.find("대전 Daejeon"), std::string::npos) << text;
+  EXPECT_NE(text.find("부산 Busan"), std::string::npos) << text;
+}
+
 TEST(ExtractionJobTest, AScanAskewIsReadAsIfLevel) {
   // Small print scanned 1-bit, 6 degrees askew: read as it lay, a word in
   // eight came back misspelt.
