@@ -66,6 +66,7 @@ GROUPS = [
     ("1-bit", 28),         # thresholded; PNG 1-bit or G4 TIFF
     ("1-bit page", 4),     # a whole page at 300 dpi in 2 to 4 columns; G4 TIFF or PDF
     ("skewed", 32),        # a scan turned 1.5 to 9 degrees either way; grey or 1-bit
+    ("light on dark", 24),  # light letters on a dark ground: signs, banners, slides
 ]
 # A whole page at 300 dpi (A4).
 PAGE_WIDTH, PAGE_HEIGHT, PAGE_DPI = 2480, 3508, 300
@@ -202,6 +203,8 @@ def plan_page(seed, group, index, texts):
     elif group == "skewed":
         shape = rng.choice(["strip", "paragraph", "page", "multi-column", "multi-column",
                             "heading+list"])
+    elif group == "light on dark":
+        shape = rng.choice(["strip", "strip", "paragraph", "multi-column", "heading+list"])
     if group == "strip":
         kind = rng.choice(["one line", "one line", "wide few", "wide few", "wide few", "few"])
         if kind == "one line":
@@ -258,6 +261,8 @@ def plan_page(seed, group, index, texts):
         finish = ("1-bit png", "1-bit tiff")[(index // 2) % 2]
     elif group == "skewed":  # pairs of seeds, so that both halves have each
         finish = ("skewed scan", "skewed 1-bit scan")[(index // 2) % 2]
+    elif group == "light on dark":
+        finish = "light on dark"
     margin = rng.choice([10, 20, 40, 60, 100]) if group != "strip" else rng.choice([6, 12, 24, 40])
 
     blocks = []  # (text, font, size, width, x, y-order flag)
@@ -466,6 +471,11 @@ def render_page(p, out_dir):
                 "-seed", seed, "-attenuate", "0.2", "+noise", "Gaussian"]
         if finish == "skewed 1-bit scan":
             args += ["-threshold", "55%", "-type", "bilevel"]
+    elif finish == "light on dark":
+        # The page negated onto a ground from near black to mid grey, then
+        # softened and stored as a photo would be.
+        args, ext = ["-negate", "+level", "%d%%,%d%%" % (6 + 34 * k, 86 + 12 * k),
+                     "-blur", "0x0.6", "-quality", "75"], ".jpg"
     elif finish == "1-bit png":
         args = ["-threshold", "%d%%" % (45 + 15 * k), "-type", "bilevel"]
     elif finish == "1-bit tiff":
