@@ -151,6 +151,8 @@ PixRef levelled(PixRef pix, int threshold) {
   return out.pix ? std::move(out) : std::move(pix);
 }
 
+constexpr int kLightest = 255;  // of an 8-bit grey pixel
+
 // A page as it is read: its pixels and what its layout showed.
 struct Page {
   PixRef pix;
@@ -728,6 +730,12 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   if (!page.pix.pix) return std::nullopt;
   page.ppi = given.pixelsPerInch;
   page.darkThreshold = reading::darkThreshold(given.pixels.data(), given.width, given.height);
+  if (reading::onDarkGround(
+          reading::darkShare(given.pixels.data(), given.width, given.height, page.darkThreshold))) {
+    pixInvert(page.pix.pix, page.pix.pix);
+    // What was lighter than the threshold is now at or below this one.
+    page.darkThreshold = kLightest - 1 - page.darkThreshold;
+  }
   page.pix = levelled(std::move(page.pix), page.darkThreshold);
   layOut(*engines.text, page);
   // Light lines on a dark ground read badly as they are and well inverted;

@@ -61,6 +61,8 @@ constexpr float kFaintTurnConfidence = 1.0f;
 // its full one, where right turns scored 3.5 and more).
 constexpr float kLikelyTurnConfidence = 2.0f;
 
+// Most of a page is its ground.
+constexpr double kDarkGroundShare = 0.5;
 // Print on a light ground darkens up to about a third of a page: dense
 // small print, a scan's dark edges. A sign or a photo darkens more.
 constexpr double kLargestPrintInkShare = 0.4;
@@ -371,6 +373,16 @@ int darkThreshold(const unsigned char* pixels, int width, int height) {
   }
   return threshold;
 }
+
+double darkShare(const unsigned char* pixels, int width, int height, int threshold) {
+  if (width <= 0 || height <= 0) return 0;
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  const auto dark = std::count_if(pixels, pixels + count,
+                                  [threshold](unsigned char grey) { return grey <= threshold; });
+  return static_cast<double>(dark) / static_cast<double>(count);
+}
+
+bool onDarkGround(double darkShare) { return darkShare > kDarkGroundShare; }
 
 Ink inkOf(const unsigned char* pixels, int width, int height) {
   Ink ink;

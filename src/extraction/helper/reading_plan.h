@@ -51,6 +51,16 @@ struct Ink {
 // parts the image's grey levels in two (Otsu's).
 int darkThreshold(const unsigned char* pixels, int width, int height);
 
+// The share of the pixels of an 8-bit grey image (rows packed `width`
+// bytes apart) at or below `threshold`.
+double darkShare(const unsigned char* pixels, int width, int height, int threshold);
+
+// Whether a page whose dark pixels make up `darkShare` of it has a dark
+// ground: most of it is dark, so its letters are light. Such a page is
+// inverted before it is read; the layout finds blocks, gutters and blank
+// rows between lines only in dark print on a light ground.
+bool onDarkGround(double darkShare);
+
 // Dark pixels (at or below darkThreshold) in each column and each row of
 // an 8-bit grey image whose rows are packed `width` bytes apart.
 Ink inkOf(const unsigned char* pixels, int width, int height);

@@ -185,6 +185,17 @@ TEST(ReadingPlanTest, ABilevelScansInkIsItsBlackPixels) {
   EXPECT_EQ(inkOf(pixels.data(), 3, 2).perColumn, (std::vector<int>{2, 0, 0}));
 }
 
+TEST(ReadingPlanTest, APageMostlyDarkHasADarkGround) {
+  // Light letters (230) on a dark ground (40): the ground is the dark part.
+  std::vector<unsigned char> sign(100, 40);
+  for (std::size_t i = 0; i < 20; ++i) sign[i] = 230;
+  const double share = darkShare(sign.data(), 10, 10, darkThreshold(sign.data(), 10, 10));
+  EXPECT_DOUBLE_EQ(share, 0.8);
+  EXPECT_TRUE(onDarkGround(share));
+  EXPECT_FALSE(onDarkGround(0.3)) << "a scan with dark edges";
+  EXPECT_FALSE(onDarkGround(darkShare(sign.data(), 0, 0, 128))) << "no pixels";
+}
+
 TEST(ReadingPlanTest, ADarkGroundIsToldByTheShareOfDarkPixels) {
   const auto withInk = [](int inkedRows) {
     Layout page{100, 100, {}, {}, {}, {}};

@@ -217,9 +217,10 @@ TEST(ExtractionJobTest, AnUpsideDownStripIsReadUpright) {
 }
 
 TEST(ExtractionJobTest, ColumnsAreReadOneAfterTheOther) {
-  // Grey, and 1-bit as scanned for fax or a PDF's JBIG2 image, where the
-  // layout misses a paragraph of the right column.
-  for (const char* name : {"two_columns.png", "two_columns_bilevel.png"}) {
+  // Grey; 1-bit as scanned for fax or a PDF's JBIG2 image, where the
+  // layout misses a paragraph of the right column; light on a dark ground,
+  // where the ink of a gutter is the ground's.
+  for (const char* name : {"two_columns.png", "two_columns_bilevel.png", "two_columns_dark.jpg"}) {
     const std::string text = extract(fixture(name))["text"];
     // The left column holds the first two words, the right one the last two.
     std::vector<std::size_t> at;
