@@ -729,9 +729,9 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   page.pix = pixOf(given);
   if (!page.pix.pix) return std::nullopt;
   page.ppi = given.pixelsPerInch;
-  page.darkThreshold = reading::darkThreshold(given.pixels.data(), given.width, given.height);
-  if (reading::onDarkGround(
-          reading::darkShare(given.pixels.data(), given.width, given.height, page.darkThreshold))) {
+  const reading::Grey grey = reading::greyOf(given.pixels.data(), given.width, given.height);
+  page.darkThreshold = grey.darkThreshold;
+  if (reading::onDarkGround(grey.darkShare)) {
     pixInvert(page.pix.pix, page.pix.pix);
     // What was lighter than the threshold is now at or below this one.
     page.darkThreshold = kLightest - 1 - page.darkThreshold;

@@ -342,23 +342,19 @@ void joinLowBands(std::vector<Stretch>& bands, int wordHeight) {
 
 }  // namespace
 
-int darkThreshold(const unsigned char* pixels, int width, int height) {
+Grey greyOf(const unsigned char* pixels, int width, int height) {
+  Grey grey;
+  if (width <= 0 || height <= 0) return grey;
   std::array<double, 256> histogram{};
-  const auto at = [&](int x, int y) {
-    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                  static_cast<std::size_t>(x)];
-  };
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) histogram[at(x, y)] += 1;
-  }
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  for (std::size_t i = 0; i < count; ++i) histogram[pixels[i]] += 1;
   // Otsu: the threshold with the largest variance between the two classes.
-  double total = 0, sum = 0;
+  double sum = 0;
   for (int level = 0; level < 256; ++level) {
-    total += histogram[static_cast<std::size_t>(level)];
     sum += level * histogram[static_cast<std::size_t>(level)];
   }
+  const auto total = static_cast<double>(count);
   double below = 0, belowSum = 0, best = -1;
-  int threshold = 128;
   for (int level = 0; level < 256; ++level) {
     below += histogram[static_cast<std::size_t>(level)];
     belowSum += level * histogram[static_cast<std::size_t>(level)];
@@ -368,18 +364,15 @@ int darkThreshold(const unsigned char* pixels, int width, int height) {
     const double between = below * above * difference * difference;
     if (between > best) {
       best = between;
-      threshold = level;
+      grey.darkThreshold = level;
     }
   }
-  return threshold;
-}
-
-double darkShare(const unsigned char* pixels, int width, int height, int threshold) {
-  if (width <= 0 || height <= 0) return 0;
-  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  const auto dark = std::count_if(pixels, pixels + count,
-                                  [threshold](unsigned char grey) { return grey <= threshold; });
-  return static_cast<double>(dark) / static_cast<double>(count);
+  double dark = 0;
+  for (int level = 0; level <= grey.darkThreshold; ++level) {
+    dark += histogram[static_cast<std::size_t>(level)];
+  }
+  grey.darkShare = dark / total;
+  return grey;
 }
 
 bool onDarkGround(double darkShare) { return darkShare > kDarkGroundShare; }
@@ -389,7 +382,7 @@ Ink inkOf(const unsigned char* pixels, int width, int height) {
   ink.perColumn.assign(static_cast<std::size_t>(std::max(width, 0)), 0);
   ink.perRow.assign(static_cast<std::size_t>(std::max(height, 0)), 0);
   if (width <= 0 || height <= 0) return ink;
-  const int threshold = darkThreshold(pixels, width, height);
+  const int threshold = greyOf(pixels, width, height).darkThreshold;
   const auto at = [&](int x, int y) {
     return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                   static_cast<std::size_t>(x)];

@@ -46,14 +46,17 @@ struct Ink {
   std::vector<int> perRow;
 };
 
-// The grey level at or below which a pixel of an 8-bit grey image whose
-// rows are packed `width` bytes apart is dark: the threshold that best
-// parts the image's grey levels in two (Otsu's).
-int darkThreshold(const unsigned char* pixels, int width, int height);
+// How the grey levels of an 8-bit grey image part in two: the level at
+// or below which a pixel is dark (the threshold that best parts them,
+// Otsu's), and the share of the pixels that are.
+struct Grey {
+  int darkThreshold = 128;
+  double darkShare = 0;
+};
 
-// The share of the pixels of an 8-bit grey image (rows packed `width`
-// bytes apart) at or below `threshold`.
-double darkShare(const unsigned char* pixels, int width, int height, int threshold);
+// The grey levels of an 8-bit grey image whose rows are packed `width`
+// bytes apart.
+Grey greyOf(const unsigned char* pixels, int width, int height);
 
 // Whether a page whose dark pixels make up `darkShare` of it has a dark
 // ground: most of it is dark, so its letters are light. Such a page is
@@ -61,7 +64,7 @@ double darkShare(const unsigned char* pixels, int width, int height, int thresho
 // rows between lines only in dark print on a light ground.
 bool onDarkGround(double darkShare);
 
-// Dark pixels (at or below darkThreshold) in each column and each row of
+// Dark pixels (at or below the image's dark threshold) in each column and each row of
 // an 8-bit grey image whose rows are packed `width` bytes apart.
 Ink inkOf(const unsigned char* pixels, int width, int height);
 

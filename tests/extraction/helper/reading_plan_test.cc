@@ -182,7 +182,7 @@ TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
 TEST(ReadingPlanTest, ABilevelScansInkIsItsBlackPixels) {
   // Black 0 on white 255: the best split lies below white, wherever it is.
   const std::vector<unsigned char> pixels{0, 255, 255, 0, 255, 255};
-  const int threshold = darkThreshold(pixels.data(), 3, 2);
+  const int threshold = greyOf(pixels.data(), 3, 2).darkThreshold;
   EXPECT_GE(threshold, 0);
   EXPECT_LT(threshold, 255);
   EXPECT_EQ(inkOf(pixels.data(), 3, 2).perColumn, (std::vector<int>{2, 0, 0}));
@@ -193,11 +193,11 @@ TEST(ReadingPlanTest, ADarkGroundIsToldByTheShareOfDarkPixels) {
   // and it is inverted before it is read.
   std::vector<unsigned char> sign(100, 40);
   for (std::size_t i = 0; i < 20; ++i) sign[i] = 230;
-  const double share = darkShare(sign.data(), 10, 10, darkThreshold(sign.data(), 10, 10));
+  const double share = greyOf(sign.data(), 10, 10).darkShare;
   EXPECT_DOUBLE_EQ(share, 0.8);
   EXPECT_TRUE(onDarkGround(share));
   EXPECT_FALSE(onDarkGround(0.3)) << "a scan with dark edges";
-  EXPECT_FALSE(onDarkGround(darkShare(sign.data(), 0, 0, 128))) << "no pixels";
+  EXPECT_FALSE(onDarkGround(greyOf(sign.data(), 0, 0).darkShare)) << "no pixels";
   // Lines that read badly are read again inverted only where the dark
   // pixels cover more than print does.
   Layout page{100, 100, {}, {}, {}, {}};
