@@ -96,8 +96,11 @@ struct Processors {
 };
 
 // Nothing when the helper could not confine itself: it must not parse then.
+// `recognizer` reads an image's text; a PDF's pages make their own, one for
+// each thread that reads them.
 std::optional<ExtractionAnswer> answerFor(Road road, Confinement confinement,
-                                          Processors processors) {
+                                          Processors processors,
+                                          const RecognizeFunction& recognizer) {
   auto bytes = boundedInput(kMaximumFileBytes);
   if (!bytes) return filenameAnswer(kWarningUnreadableOrTooLarge);
   // The road's library is loaded before confinement, as loading is not
@@ -114,7 +117,7 @@ std::optional<ExtractionAnswer> answerFor(Road road, Confinement confinement,
         processors.count(),
         processors.given || !processors.watched ? static_cast<ProcessorWatch&>(given) : measured);
   }
-  return imageRoadAnswer(loadImage(*bytes), tesseractRecognizer());
+  return imageRoadAnswer(loadImage(*bytes), recognizer);
 }
 
 #ifdef FILEPROBE_CONFINEMENT_PROBE
@@ -179,7 +182,13 @@ int helperMain(int argc, char** argv) {
   if (argc != 2) return kUsageStatus;
   const std::optional<Road> known = roadOfWord(road);
   if (!known) return kUsageStatus;
-  std::optional<ExtractionAnswer> confinedAnswer = answerFor(*known, confinement, processors);
+  // Made before the answer and never destroyed, as the helper leaves with
+  // _Exit: freeing the engine's models would cost about 10 ms of a page
+  // that reads in a few tenths of a second. It loads nothing until a page
+  // needs reading.
+  const RecognizeFunction recognizer = tesseractRecognizer();
+  std::optional<ExtractionAnswer> confinedAnswer =
+      answerFor(*known, confinement, processors, recognizer);
   if (!confinedAnswer) return EXIT_FAILURE;
   auto bytes = answerBytes(*confinedAnswer);
   // Text that is not UTF-8 ends as the job's own unserialisable result would.
