@@ -11,14 +11,16 @@ status=0
 for target in "$build"/fuzz/*_fuzz; do
   name=$(basename "$target" _fuzz)
   work=$(mktemp -d)
+  # The targets that touch the file system make their tree in here.
+  scratch=$(mktemp -d)
   echo "== $name: ${seconds}s"
-  if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if ! TMPDIR="$scratch" "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -artifact_prefix="$build/fuzz/$name-" "$work" "$here/corpus/$name" 2> "$build/fuzz/$name.log"; then
     echo "finding in $name; see $build/fuzz/$name.log"
     tail -n 30 "$build/fuzz/$name.log"
     status=1
   fi
   grep -E '^(#[0-9]+\s+DONE|Done [0-9]+ runs)' "$build/fuzz/$name.log" | tail -n 1 || true
-  rm -rf "$work"
+  rm -rf "$work" "$scratch"
 done
 exit $status

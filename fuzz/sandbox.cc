@@ -16,8 +16,12 @@ void makeFile(const std::string& path) {
   }
 }
 
+// Under $TMPDIR when set, so that the run that starts the target can remove
+// the tree with its own scratch folders.
 std::string makeSandbox() {
-  std::string root = "/tmp/fileprobe-fuzz-XXXXXX";
+  const char* scratch = getenv("TMPDIR");
+  std::string root = std::string(scratch != nullptr && *scratch != '\0' ? scratch : "/tmp") +
+                     "/fileprobe-fuzz-XXXXXX";
   if (mkdtemp(root.data()) == nullptr) abort();
   for (const char* folder : {"/a", "/a/b", "/a/b/c", "/Foo.app", "/.hidden", "/in", "/out"}) {
     mkdir((root + folder).c_str(), 0755);

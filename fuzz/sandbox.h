@@ -6,7 +6,7 @@
 
 namespace fileprobe::fuzzing {
 
-// Made once per process under /tmp; the same layout every time.
+// Made once per process under $TMPDIR (or /tmp); the same layout every time.
 const std::string& sandboxPath();
 
 }  // namespace fileprobe::fuzzing
