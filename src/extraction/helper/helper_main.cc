@@ -98,8 +98,7 @@ struct Processors {
 // Nothing when the helper could not confine itself: it must not parse then.
 // `recognizer` reads an image's text; a PDF's pages make their own, one for
 // each thread that reads them.
-std::optional<ExtractionAnswer> answerFor(Road road, Confinement confinement,
-                                          Processors processors,
+std::optional<ExtractionAnswer> answerFor(Road road, Confinement confinement, Processors processors,
                                           const RecognizeFunction& recognizer) {
   auto bytes = boundedInput(kMaximumFileBytes);
   if (!bytes) return filenameAnswer(kWarningUnreadableOrTooLarge);
