@@ -67,6 +67,7 @@ GROUPS = [
     ("1-bit page", 4),     # a whole page at 300 dpi in 2 to 4 columns; G4 TIFF or PDF
     ("skewed", 32),        # a scan turned 1.5 to 9 degrees either way; grey or 1-bit
     ("light on dark", 24),  # light letters on a dark ground: signs, banners, slides
+    ("short paragraph", 48),  # 2 to 4 lines of 22-34 px on a narrow canvas, small margins
 ]
 # A whole page at 300 dpi (A4).
 PAGE_WIDTH, PAGE_HEIGHT, PAGE_DPI = 2480, 3508, 300
@@ -219,6 +220,11 @@ def plan_page(seed, group, index, texts):
             size = rng.choice([20, 24, 28, 32, 36])
             width = rng.choice([500, 700, 900, 1200, 1500])
             lines = rng.choice([2, 3, 4, 5])
+    elif group == "short paragraph":  # a caption or a message, cropped close
+        size = rng.choice([22, 24, 26, 28, 30, 32, 34])
+        width = rng.choice([800, 950, 1100, 1250, 1400, 1550])
+        lines = rng.choice([2, 2, 3, 3, 4])
+        kind = "few"
     elif group == "small text":
         size = rng.choice([12, 13, 14, 15, 16, 17, 18])
         width = rng.choice([400, 600, 800, 1000, 1300])
@@ -263,7 +269,12 @@ def plan_page(seed, group, index, texts):
         finish = ("skewed scan", "skewed 1-bit scan")[(index // 2) % 2]
     elif group == "light on dark":
         finish = "light on dark"
-    margin = rng.choice([10, 20, 40, 60, 100]) if group != "strip" else rng.choice([6, 12, 24, 40])
+    if group == "strip":
+        margin = rng.choice([6, 12, 24, 40])
+    elif group == "short paragraph":
+        margin = rng.choice([12, 20, 30, 40, 50])
+    else:
+        margin = rng.choice([10, 20, 40, 60, 100])
 
     blocks = []  # (text, font, size, width, x, y-order flag)
     truth = []
