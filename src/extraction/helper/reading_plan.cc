@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <numeric>
 
@@ -94,6 +95,11 @@ constexpr double kLargestReadWordHeight = 60;
 constexpr double kLargestEnlargement = 3;
 constexpr double kLargestReadPixels = 8e6;
 constexpr std::size_t kFewestMeasuredWords = 3;
+// No word is this many times as wide as it is high: a word of 60 Latin
+// letters is about 30 times. The layout of a strip of 26 px text gave
+// "words" 2 to 6 px high and 450 to 650 px wide, slivers across its
+// lines, and a word height of 6 px.
+constexpr int kWidestWordShape = 40;
 
 // Words the blocks leave out are gathered into a region when they lie
 // within this many word heights of one another across, and this many line
@@ -408,14 +414,17 @@ Measures measure(const Layout& layout) {
   heights.reserve(layout.lines.size());
   for (const Box& line : layout.lines) heights.push_back(line.height());
   page.lineHeight = median(std::move(heights));
-  std::vector<int> words;
+  std::vector<Box> words;
   words.reserve(layout.words.size());
-  for (const Box& word : layout.words) words.push_back(word.height());
-  page.wordHeight = median(std::move(words));
-  const std::vector<Box> rows = rowsOf(layout.words, page.wordHeight);
-  page.rows = static_cast<int>(rows.size());
+  std::copy_if(layout.words.begin(), layout.words.end(), std::back_inserter(words),
+               [](const Box& word) { return word.width() <= kWidestWordShape * word.height(); });
+  std::vector<int> wordHeights;
+  wordHeights.reserve(words.size());
+  for (const Box& word : words) wordHeights.push_back(word.height());
+  page.wordHeight = median(std::move(wordHeights));
+  page.rows = static_cast<int>(rowsOf(words, page.wordHeight).size());
   page.pixels = static_cast<double>(layout.width) * static_cast<double>(layout.height);
-  page.words = layout.words.size();
+  page.words = words.size();
   return page;
 }
 

@@ -83,7 +83,9 @@ struct Skew {
 // degree reads as well as it lies.
 double levellingDegrees(const Skew& measured);
 
-// The measures the plan is made from.
+// The measures the plan is made from. Its words are the layout's words
+// shaped as words can be: slivers far wider than high, which the layout
+// sometimes gives across lines of text, are left out.
 struct Measures {
   int rows = 0;        // distinct rows of text, pieces of one line counted once
   int lineHeight = 0;  // median

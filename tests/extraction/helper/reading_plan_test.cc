@@ -342,6 +342,21 @@ TEST(ReadingPlanTest, PiecesOfALineCountAsOneRow) {
   EXPECT_EQ(measure(page).rows, 4);
 }
 
+TEST(ReadingPlanTest, SliversOfLinesAreNoWords) {
+  // The layout of a strip of 26 px text gave four of its words, and five
+  // slivers 2 to 6 px high across its lines.
+  Layout page{1092, 106, {}, {}, {}, {}};
+  for (const int left : {675, 736, 820, 932}) page.words.push_back(Box{left, 24, left + 60, 50});
+  for (const Box sliver : {Box{442, 35, 1008, 39}, Box{442, 36, 1008, 38}, Box{356, 36, 1008, 40},
+                           Box{558, 35, 1008, 40}, Box{356, 40, 923, 46}}) {
+    page.words.push_back(sliver);
+  }
+  const Measures measures = measure(page);
+  EXPECT_EQ(measures.wordHeight, 26);
+  EXPECT_EQ(measures.words, 4u);
+  EXPECT_EQ(measures.rows, 1);
+}
+
 TEST(ReadingPlanTest, WordsTheBlocksMissAreReadInTheirColumn) {
   // Two columns; the layout found the left column's upper half and the
   // right column, and missed the left column's lower half.
