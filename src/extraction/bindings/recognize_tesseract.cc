@@ -340,6 +340,8 @@ struct Reading {
   Confidence confidence;
   // Every word read was Latin: so far only a sample's finding.
   bool latinOnly = false;
+  // Some words lay over words of another line (see reading::readsInkTwice).
+  bool inkReadTwice = false;
 };
 
 // Box `region` of the page, scaled by `factor`, with a margin so that the
@@ -487,7 +489,9 @@ Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
     }
     addConfidence(engine, out.confidence);
     std::vector<std::vector<PlacedWord>> lines = recognisedLines(engine, height);
-    const std::vector<bool> pieces = reading::piecesReadTwice(readLines(lines));
+    const std::vector<reading::ReadLine> placedLines = readLines(lines);
+    const std::vector<bool> pieces = reading::piecesReadTwice(placedLines);
+    out.inkReadTwice = out.inkReadTwice || reading::readsInkTwice(placedLines);
     for (std::size_t i = 0; i < lines.size(); ++i) {
       std::vector<PlacedWord>& line = lines[i];
       if (pieces[i]) continue;
@@ -538,7 +542,7 @@ PageReading readRegions(Reader& reader, const Page& page, bool latinPrint) {
 Reading settled(Reader& reader, const Page& page, PageReading read) {
   const reading::Plan& plan = read.plan;
   if (!read.reading.text || plan.bands.empty() ||
-      !reading::worthReadingByBands(read.reading.confidence)) {
+      !reading::worthReadingByBands(read.reading.confidence, read.reading.inkReadTwice)) {
     return std::move(read.reading);
   }
   reading::Plan byBands = plan;
@@ -546,7 +550,8 @@ Reading settled(Reader& reader, const Page& page, PageReading read) {
   byBands.regions = plan.bands;
   Reading other = readPlan(reader, page, byBands);
   // Out of time for the bands, the regions' reading stands.
-  if (other.text && reading::clearlyBetter(other.confidence, read.reading.confidence)) {
+  if (other.text &&
+      reading::bandsStand(other.confidence, read.reading.confidence, read.reading.inkReadTwice)) {
     return other;
   }
   return std::move(read.reading);

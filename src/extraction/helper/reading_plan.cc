@@ -482,7 +482,15 @@ bool koreanReadingWins(const Word& english, const Word& korean) {
   return holdsHangul(korean.text) && korean.confidence > english.confidence;
 }
 
-bool worthReadingByBands(const Confidence& block) { return block.mean() < kSureBlockConfidence; }
+bool worthReadingByBands(const Confidence& block, bool inkReadTwice) {
+  return inkReadTwice || block.mean() < kSureBlockConfidence;
+}
+
+bool bandsStand(const Confidence& bands, const Confidence& block, bool blockReadInkTwice) {
+  // A block that read ink twice holds words read twice, often confidently:
+  // its confidence overstates it, and it must be clearly surer to stand.
+  return blockReadInkTwice ? !clearlyBetter(block, bands) : clearlyBetter(bands, block);
+}
 
 bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent) {
   // A short reading still counts as the incumbent: a label of five
@@ -494,6 +502,33 @@ bool clearlyBetter(const Confidence& challenger, const Confidence& incumbent) {
 bool unreadable(const Confidence& line) {
   return line.characters > 0 && line.mean() < kUnreadableLineConfidence;
 }
+
+namespace {
+
+// The box around each line's words.
+std::vector<Box> boundsOf(const std::vector<ReadLine>& lines) {
+  std::vector<Box> bounds;
+  bounds.reserve(lines.size());
+  for (const ReadLine& line : lines) {
+    Box box = line.words.empty() ? Box{} : line.words.front();
+    for (const Box& word : line.words) box = unionOf(box, word);
+    bounds.push_back(box);
+  }
+  return bounds;
+}
+
+long areaOf(const Box& box) {
+  return static_cast<long>(std::max(0, box.width())) * std::max(0, box.height());
+}
+
+// Whether half of `word` or more lies over `other`.
+bool mostlyOver(const Box& word, const Box& other) {
+  const Box common{std::max(word.left, other.left), std::max(word.top, other.top),
+                   std::min(word.right, other.right), std::min(word.bottom, other.bottom)};
+  return areaOf(word) > 0 && 2 * areaOf(common) >= areaOf(word);
+}
+
+}  // namespace
 
 std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines) {
   // Words, not lines: the box of a skewed line reaches into the lines
@@ -508,13 +543,7 @@ std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines) {
   };
   // The lines' bounds spare comparing the words of lines apart, most pairs
   // of a page of many lines.
-  std::vector<Box> bounds;
-  bounds.reserve(lines.size());
-  for (const ReadLine& line : lines) {
-    Box box = line.words.empty() ? Box{} : line.words.front();
-    for (const Box& word : line.words) box = unionOf(box, word);
-    bounds.push_back(box);
-  }
+  const std::vector<Box> bounds = boundsOf(lines);
   std::vector<bool> pieces(lines.size(), false);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     for (std::size_t j = 0; j < lines.size() && !pieces[i]; ++j) {
@@ -524,6 +553,22 @@ std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines) {
     }
   }
   return pieces;
+}
+
+bool readsInkTwice(const std::vector<ReadLine>& lines) {
+  const std::vector<Box> bounds = boundsOf(lines);
+  const std::vector<bool> pieces = piecesReadTwice(lines);  // left out of the text
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t j = i + 1; j < lines.size(); ++j) {
+      if (pieces[i] || pieces[j] || !overlap(bounds[i], bounds[j])) continue;
+      for (const Box& word : lines[i].words) {
+        for (const Box& other : lines[j].words) {
+          if (mostlyOver(word, other) || mostlyOver(other, word)) return true;
+        }
+      }
+    }
+  }
+  return false;
 }
 
 bool isFewRows(const Measures& page) { return page.rows < kFewestRowsForLayout; }

@@ -126,6 +126,13 @@ struct ReadLine {
 // line of their own ("= oO =" above 하이원에 한).
 std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines);
 
+// Whether a reading read some of its ink twice: a word lies, by half its
+// area or more, over a word of another line, pieces read twice left out. The engine's line finding
+// then cut across the text's lines (a line of descenders and ascenders
+// between two lines, or a line holding half of the line above), and the
+// block's reading holds pieces read twice or garbage however confident.
+bool readsInkTwice(const std::vector<ReadLine>& lines);
+
 // A page of a few rows (a label, a line, a short paragraph): it costs
 // little to read whole, and its gaps between words are no evidence of
 // columns.
@@ -212,7 +219,13 @@ struct Plan {
 // Whether a page read as one block read so unsurely that reading it band
 // by band is worth its time: the engine sometimes takes the long lines of
 // a wide paragraph for several sheared rows, and reads pieces of each.
-bool worthReadingByBands(const Confidence& block);
+// A block that read some of its ink twice is always worth it.
+bool worthReadingByBands(const Confidence& block, bool inkReadTwice);
+
+// Whether the reading by bands stands against the block's: when it is
+// clearly more confident, or when the block read some of its ink twice
+// and is not clearly more confident itself.
+bool bandsStand(const Confidence& bands, const Confidence& block, bool blockReadInkTwice);
 
 // How much the page is reduced before its blocks are found: the engine's
 // layout takes large Hangul for columns of their own, and finds the blocks

@@ -98,8 +98,8 @@ TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
     EXPECT_FALSE(plan.regions.empty());
     EXPECT_EQ(plan.bands.size(), shape.bands);
   }
-  EXPECT_TRUE(worthReadingByBands(Confidence{80.0 * 100, 100}));
-  EXPECT_FALSE(worthReadingByBands(Confidence{92.0 * 100, 100}));
+  EXPECT_TRUE(worthReadingByBands(Confidence{80.0 * 100, 100}, false));
+  EXPECT_FALSE(worthReadingByBands(Confidence{92.0 * 100, 100}, false));
 }
 
 TEST(ReadingPlanTest, BlocksAreFoundAgainReducedOnlyWhereLargeWordsStandSideBySide) {
@@ -413,8 +413,6 @@ TEST(ReadingPlanTest, TheMoreConfidentReadingOfATurnWins) {
   EXPECT_FALSE(keepTurned(reading(45, 12), reading(91, 5), 1, unsure));
 }
 
-// Hangul words the two models read as capitals are read again by the
-// Korean model, which replaces them only with Hangul it is surer of.
 TEST(ReadingPlanTest, APieceOfALineReadTwiceIsLeftOut) {
   const auto line = [](std::vector<Box> words, double confidence) {
     return ReadLine{std::move(words), Confidence{confidence * 10, 10}};
@@ -426,6 +424,8 @@ TEST(ReadingPlanTest, APieceOfALineReadTwiceIsLeftOut) {
   const ReadLine tops = line({{25, 29, 49, 40}, {102, 19, 126, 49}, {180, 28, 203, 38}}, 59.6);
   const ReadLine below = line({{26, 101, 180, 126}, {200, 101, 400, 126}}, 92.7);
   EXPECT_EQ(piecesReadTwice({tops, heading, below}), (std::vector<bool>{true, false, false}));
+  // Left out of the text, the piece reads no ink twice in it.
+  EXPECT_FALSE(readsInkTwice({tops, heading, below}));
   // Lines one above the other, even skewed so that their boxes overlap,
   // and the same words read no better, stand.
   const ReadLine skewed = line({{0, 0, 300, 40}, {300, 10, 600, 50}}, 60);
@@ -435,6 +435,42 @@ TEST(ReadingPlanTest, APieceOfALineReadTwiceIsLeftOut) {
   EXPECT_EQ(piecesReadTwice({heading, heading}), (std::vector<bool>{false, false}));
 }
 
+TEST(ReadingPlanTest, ABlockWhoseLinesCutAcrossTheTextIsReadByItsBands) {
+  const auto line = [](std::vector<Box> words, double confidence) {
+    return ReadLine{std::move(words), Confidence{confidence * 10, 10}};
+  };
+  // Two lines of 30 px Hangul close together, and a line the engine found
+  // between them, of the first line's descenders and the second's tops,
+  // with the engine's boxes as it gave them.
+  const ReadLine first = line({{58, 63, 131, 103},
+                               {150, 63, 224, 103},
+                               {243, 63, 274, 103},
+                               {1531, 63, 1562, 84},
+                               {1572, 63, 1606, 83}},
+                              90.4);
+  const ReadLine between =
+      line({{58, 113, 96, 134}, {248, 113, 275, 127}, {1537, 87, 1601, 103}}, 49.2);
+  const ReadLine second = line({{65, 117, 146, 155}, {242, 89, 281, 177}}, 87.6);
+  EXPECT_TRUE(readsInkTwice({first, between, second}));
+  EXPECT_FALSE(readsInkTwice({first, second}));
+  // A skewed line's words reach a little into the next line's.
+  const ReadLine skewed = line({{0, 0, 300, 40}, {300, 10, 600, 50}}, 60);
+  const ReadLine next = line({{0, 35, 300, 75}, {300, 45, 600, 85}}, 90);
+  EXPECT_FALSE(readsInkTwice({skewed, next}));
+
+  const Confidence block{83.4 * 100, 100}, bands{91.2 * 100, 100};
+  EXPECT_TRUE(worthReadingByBands(Confidence{92.0 * 100, 100}, true));
+  // The bands stand unless the block that read ink twice is clearly surer;
+  // against a block that did not, they must be clearly surer themselves.
+  EXPECT_TRUE(bandsStand(bands, block, true));
+  EXPECT_FALSE(bandsStand(bands, block, false));
+  EXPECT_TRUE(bandsStand(Confidence{88.0 * 100, 100}, Confidence{89.5 * 100, 100}, true));
+  EXPECT_FALSE(bandsStand(Confidence{80.0 * 100, 100}, Confidence{89.5 * 100, 100}, true));
+  EXPECT_TRUE(bandsStand(Confidence{92.0 * 100, 100}, Confidence{80.0 * 100, 100}, false));
+}
+
+// Hangul words the two models read as capitals are read again by the
+// Korean model, which replaces them only with Hangul it is surer of.
 TEST(ReadingPlanTest, DoubtfulLatinInAKoreanLineIsReadAgainInKorean) {
   EXPECT_TRUE(holdsHangul("연결을"));
   EXPECT_TRUE(holdsHangul("TF를"));

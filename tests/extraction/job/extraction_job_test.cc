@@ -265,6 +265,18 @@ TEST(ExtractionJobTest, EveryLineOfAShortWideParagraphIsReadToItsEnd) {
   EXPECT_NE(text.find("오늘 아침 회의에서는"), std::string::npos) << text;
 }
 
+TEST(ExtractionJobTest, TwoCloseLinesAreReadWithoutAWordReadTwice) {
+  // Read as one block, the engine's line finding cut across these lines
+  // and gave "문식집은 떡우이와 떡볶이와": a word read twice, once garbled.
+  const std::string text = extract(fixture("close_lines.png"))["text"];
+  const std::size_t first = text.find("떡볶이와");
+  ASSERT_NE(first, std::string::npos) << text;
+  EXPECT_EQ(text.find("떡볶이와", first + 1), std::string::npos) << text;
+  for (const char* word : {"분식집은", "유명하다.", "관람할"}) {
+    EXPECT_NE(text.find(word), std::string::npos) << word << "\n" << text;
+  }
+}
+
 TEST(ExtractionJobTest, RecognisedLinesHoldNoRunOfSpaces) {
   for (const char* name : {"two_columns.png", "short_wide_paragraph.png", "turned_scan.png",
                            "korean_photo_exif6.jpg", "scanned.pdf"}) {
