@@ -27,6 +27,12 @@ constexpr double kSureEnglishWord = 90;
 // again by its bands: clean Hangul reads at up to 93, so no reading of its
 // bands could lead it by kClearLead. Sheared rows read at 80 to 84.
 constexpr double kSureBlockConfidence = 85;
+// A reading whose lines cut across the text has a word lying over another
+// line's in this many words or fewer. A pair of such words in a page of
+// hundreds is a slip: reading that page again by its bands costs as much
+// as the page and changed nothing for the better (p114, 219 words), where
+// short pages with such a pair (p372, 60 words) read right by their bands.
+constexpr std::size_t kWordsPerWordReadTwice = 100;
 
 // The engine gives a line it could not read at all (noise at a scan's
 // edge taken for a hundred letters) a confidence under this.
@@ -558,17 +564,23 @@ std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines) {
 bool readsInkTwice(const std::vector<ReadLine>& lines) {
   const std::vector<Box> bounds = boundsOf(lines);
   const std::vector<bool> pieces = piecesReadTwice(lines);  // left out of the text
+  std::size_t words = 0, readTwice = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    for (std::size_t j = i + 1; j < lines.size(); ++j) {
-      if (pieces[i] || pieces[j] || !overlap(bounds[i], bounds[j])) continue;
-      for (const Box& word : lines[i].words) {
-        for (const Box& other : lines[j].words) {
-          if (mostlyOver(word, other) || mostlyOver(other, word)) return true;
-        }
+    if (pieces[i]) continue;
+    words += lines[i].words.size();
+    for (const Box& word : lines[i].words) {
+      bool twice = false;
+      for (std::size_t j = 0; j < lines.size() && !twice; ++j) {
+        if (j == i || pieces[j] || !overlap(bounds[i], bounds[j])) continue;
+        twice =
+            std::any_of(lines[j].words.begin(), lines[j].words.end(), [&word](const Box& other) {
+              return mostlyOver(word, other) || mostlyOver(other, word);
+            });
       }
+      if (twice) ++readTwice;
     }
   }
-  return false;
+  return readTwice > 0 && readTwice * kWordsPerWordReadTwice >= words;
 }
 
 bool isFewRows(const Measures& page) { return page.rows < kFewestRowsForLayout; }

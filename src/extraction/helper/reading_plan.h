@@ -126,12 +126,12 @@ struct ReadLine {
 // line of their own ("= oO =" above 하이원에 한).
 std::vector<bool> piecesReadTwice(const std::vector<ReadLine>& lines);
 
-// Whether a reading read some of its ink twice: a word lies, by half its
-// area or more, over a word of another line (pieces read twice, which are
-// left out, do not count). The engine's line finding then cut across the
-// text's lines (a line of descenders and ascenders between two lines, or a
-// line holding half of the line above), and the reading holds words read
-// twice or garbage however confident it is.
+// Whether a reading read some of its ink twice: words lie, by half their
+// area or more, over words of another line (pieces read twice, which are
+// left out, do not count), one in a hundred or more. The engine's line
+// finding then cut across the text's lines (a line of descenders and
+// ascenders between two lines, or a line holding half of the line above),
+// and the reading holds words read twice or garbage however confident it is.
 bool readsInkTwice(const std::vector<ReadLine>& lines);
 
 // A page of a few rows (a label, a line, a short paragraph): it costs

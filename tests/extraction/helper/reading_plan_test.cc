@@ -457,6 +457,18 @@ TEST(ReadingPlanTest, ABlockWhoseLinesCutAcrossTheTextIsReadByItsBands) {
   const ReadLine skewed = line({{0, 0, 300, 40}, {300, 10, 600, 50}}, 60);
   const ReadLine next = line({{0, 35, 300, 75}, {300, 45, 600, 85}}, 90);
   EXPECT_FALSE(readsInkTwice({skewed, next}));
+  // Two words over each other in a page of two hundred are a slip, not
+  // lines cut across the text; in a page of twenty-two they are not.
+  std::vector<ReadLine> page;
+  for (int row = 0; row < 20; ++row) {
+    std::vector<Box> words;
+    for (int x = 0; x < 1000; x += 100) words.push_back(Box{x, 50 * row, x + 80, 50 * row + 30});
+    page.push_back(line(std::move(words), 90));
+  }
+  page.push_back(line({{0, 5, 80, 35}, {1200, 0, 1280, 30}}, 60));
+  EXPECT_FALSE(readsInkTwice(page));
+  page.erase(page.begin() + 2, page.end() - 1);
+  EXPECT_TRUE(readsInkTwice(page));
 
   const Confidence block{83.4 * 100, 100}, bands{91.2 * 100, 100};
   EXPECT_TRUE(worthReadingByBands(Confidence{92.0 * 100, 100}, true));
