@@ -264,20 +264,20 @@ std::vector<Box> regionsOf(const std::vector<Box>& words, const std::vector<Box>
   return joinedWhere(std::move(regions), joinable);
 }
 
+// Whether `a` and `b` share some of their columns of pixels.
+bool sameColumn(const Box& a, const Box& b) { return a.left < b.right && b.left < a.right; }
+
 // Where `region` goes among `ordered`: after the last box above it in its
 // column, else before the first box below it in its column, else before
 // the first box that lies wholly below it, else at the end.
 std::size_t placeOf(const Box& region, const std::vector<Box>& ordered) {
-  const auto sameColumn = [&region](const Box& box) {
-    return box.left < region.right && region.left < box.right;
-  };
   std::optional<std::size_t> after;
   for (std::size_t i = 0; i < ordered.size(); ++i) {
-    if (sameColumn(ordered[i]) && ordered[i].top <= region.top) after = i;
+    if (sameColumn(ordered[i], region) && ordered[i].top <= region.top) after = i;
   }
   if (after) return *after + 1;
   for (std::size_t i = 0; i < ordered.size(); ++i) {
-    if (sameColumn(ordered[i])) return i;
+    if (sameColumn(ordered[i], region)) return i;
   }
   for (std::size_t i = 0; i < ordered.size(); ++i) {
     if (ordered[i].top >= region.bottom) return i;
@@ -684,7 +684,7 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
     plan.regions = asBlocks(columns);
   } else {
     plan.segmentation = Segmentation::kBlocks;
-    plan.regions = asBlocks(withUncoveredWords(joined, layout.words, page));
+    plan.regions = asBlocks(inReadingOrder(withUncoveredWords(joined, layout.words, page)));
   }
   return plan;
 }
@@ -872,6 +872,21 @@ std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<B
     ordered.insert(ordered.begin() + static_cast<std::ptrdiff_t>(placeOf(region, ordered)), region);
   }
   return ordered;
+}
+
+std::vector<Box> inReadingOrder(std::vector<Box> blocks) {
+  for (std::size_t i = 1; i < blocks.size(); ++i) {
+    const Box block = blocks[i];
+    const auto below =
+        std::find_if(blocks.begin(), blocks.begin() + static_cast<std::ptrdiff_t>(i),
+                     [&block](const Box& earlier) {
+                       return sameColumn(earlier, block) && block.bottom <= earlier.top;
+                     });
+    if (below == blocks.begin() + static_cast<std::ptrdiff_t>(i)) continue;
+    std::rotate(below, blocks.begin() + static_cast<std::ptrdiff_t>(i),
+                blocks.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+  }
+  return blocks;
 }
 
 std::string cleanLine(std::string_view line) {

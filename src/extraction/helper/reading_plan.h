@@ -266,6 +266,12 @@ bool hasColumns(const std::vector<Box>& blocks);
 // first of them.
 std::vector<Box> mergedOverlaps(std::vector<Box> boxes);
 
+// `blocks` in the engine's order, except that a block lying wholly above
+// an earlier block of its own column is read just before the first such
+// block: the engine lists a header's right half, split from its left half
+// by a wide gap, after the page it heads.
+std::vector<Box> inReadingOrder(std::vector<Box> blocks);
+
 // `blocks`, and the words none of them holds gathered into regions of
 // their own, each at its place in the reading order.
 std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<Box>& words,

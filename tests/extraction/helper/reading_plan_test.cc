@@ -371,6 +371,32 @@ TEST(ReadingPlanTest, WordsTheBlocksMissAreReadInTheirColumn) {
   EXPECT_EQ(regions[2], found[1]);
 }
 
+TEST(ReadingPlanTest, ABlockListedAfterTheTextBelowItIsReadBeforeIt) {
+  const Box headerLeft{20, 10, 750, 55}, headerRight{850, 10, 1570, 55};
+  const Box title{120, 130, 1140, 200}, body{120, 260, 1480, 960};
+  const Box footer{20, 2200, 110, 2230};
+  const Box left{100, 300, 700, 2000}, right{800, 300, 1400, 2000};
+  const Box heading{100, 100, 1400, 200};
+  struct Row {
+    const char* name;
+    std::vector<Box> listed, read;
+  } rows[] = {
+      // The right half of a header, split off by its gap, listed last.
+      {"header half",
+       {headerLeft, footer, title, body, headerRight},
+       {headerLeft, footer, headerRight, title, body}},
+      {"columns keep their order", {left, right}, {left, right}},
+      {"heading listed after its columns", {left, right, heading}, {heading, left, right}},
+      {"a footer stays where the engine put it",
+       {headerLeft, footer, body},
+       {headerLeft, footer, body}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(inReadingOrder(row.listed), row.read);
+  }
+}
+
 TEST(ReadingPlanTest, TheTurnIsTheModelsWhenItIsSureAndTheReadingsOtherwise) {
   struct Row {
     const char* name;
