@@ -68,6 +68,7 @@ GROUPS = [
     ("skewed", 32),        # a scan turned 1.5 to 9 degrees either way; grey or 1-bit
     ("light on dark", 24),  # light letters on a dark ground: signs, banners, slides
     ("short paragraph", 48),  # 2 to 4 lines of 22-34 px on a narrow canvas, small margins
+    ("unevenly lit", 32),  # a photo lit from one side, or darkened towards its corners
 ]
 # A whole page at 300 dpi (A4).
 PAGE_WIDTH, PAGE_HEIGHT, PAGE_DPI = 2480, 3508, 300
@@ -206,6 +207,8 @@ def plan_page(seed, group, index, texts):
                             "heading+list"])
     elif group == "light on dark":
         shape = rng.choice(["strip", "strip", "paragraph", "multi-column", "heading+list"])
+    elif group == "unevenly lit":
+        shape = rng.choice(["strip", "paragraph", "paragraph", "multi-column", "heading+list"])
     if group == "strip":
         kind = rng.choice(["one line", "one line", "wide few", "wide few", "wide few", "few"])
         if kind == "one line":
@@ -269,6 +272,8 @@ def plan_page(seed, group, index, texts):
         finish = ("skewed scan", "skewed 1-bit scan")[(index // 2) % 2]
     elif group == "light on dark":
         finish = "light on dark"
+    elif group == "unevenly lit":  # pairs of seeds, so that both halves have each
+        finish = ("side light", "vignette")[(index // 2) % 2]
     if group == "strip":
         margin = rng.choice([6, 12, 24, 40])
     elif group == "short paragraph":
@@ -487,6 +492,19 @@ def render_page(p, out_dir):
         # softened and stored as a photo would be.
         args, ext = ["-negate", "+level", "%d%%,%d%%" % (6 + 34 * k, 86 + 12 * k),
                      "-blur", "0x0.6", "-quality", "75"], ".jpg"
+    elif finish == "side light":
+        # Paper falling from white to a grey of 40-65 % across the page, from
+        # one side (by the seed), as under a lamp to one side; then JPEG.
+        turn = (0, 90, 180, 270)[p["seed"] // 4 % 4]
+        across = (W, H) if turn in (0, 180) else (H, W)
+        args, ext = ["(", "-size", "%dx%d" % (across[1], across[0]),
+                     "gradient:white-gray%d" % (40 + 25 * k), "-rotate", str(turn + 90), ")",
+                     "-compose", "multiply", "-composite", "-quality", "75"], ".jpg"
+    elif finish == "vignette":
+        # Paper darkening from white at the middle to a grey of 20-45 % at the
+        # corners, as a phone's lens darkens them; then JPEG.
+        args, ext = ["(", "-size", "%dx%d" % (W, H), "radial-gradient:white-gray%d" % (20 + 25 * k),
+                     ")", "-compose", "multiply", "-composite", "-quality", "75"], ".jpg"
     elif finish == "1-bit png":
         args = ["-threshold", "%d%%" % (45 + 15 * k), "-type", "bilevel"]
     elif finish == "1-bit tiff":
