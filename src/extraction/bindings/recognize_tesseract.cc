@@ -101,8 +101,8 @@ void setImage(tesseract::TessBaseAPI& engine, Pix* pix, double pixelsPerInch) {
                                                : kUnknownPixelsPerInch);
 }
 
-// Dark pixels per column and per row of `pix`, an 8-bit grey image.
-reading::Ink inkOf(Pix* pix) {
+// The grey levels of `pix`, an 8-bit grey image, row after row.
+std::vector<unsigned char> packedBytes(Pix* pix) {
   const int width = pixGetWidth(pix), height = pixGetHeight(pix);
   const int wordsPerLine = pixGetWpl(pix);
   std::vector<unsigned char> packed(static_cast<std::size_t>(width) *
@@ -116,7 +116,56 @@ reading::Ink inkOf(Pix* pix) {
              static_cast<std::size_t>(x)] = static_cast<unsigned char>(GET_DATA_BYTE(line, x));
     }
   }
-  return reading::inkOf(packed.data(), width, height);
+  return packed;
+}
+
+// Dark pixels per column and per row of `pix`, an 8-bit grey image.
+reading::Ink inkOf(Pix* pix) {
+  return reading::inkOf(packedBytes(pix).data(), pixGetWidth(pix), pixGetHeight(pix));
+}
+
+// The paper's level is found in tiles of kPaperTileWidth x kPaperTileHeight
+// pixels (leptonica's own) from the pixels lighter than kDarkestPaper; a
+// tile with fewer than kFewestPaperPixels of them takes its neighbours'
+// level. Paper at the dark edge of a photo is darker than leptonica's own
+// 100; print is darker still than 40. Evening the lighting out scales each
+// pixel so that its paper reads kEvenPaper.
+constexpr l_int32 kPaperTileWidth = 10;
+constexpr l_int32 kPaperTileHeight = 15;
+constexpr l_int32 kDarkestPaper = 40;
+constexpr l_int32 kFewestPaperPixels = 40;
+constexpr l_int32 kEvenPaper = 200;
+constexpr l_int32 kPaperSmoothingAcross = 2;
+constexpr l_int32 kPaperSmoothingDown = 1;
+
+// Whether `pix`, an 8-bit grey image of dark print on light paper, is lit
+// unevenly; not when leptonica cannot tell.
+bool unevenlyLit(Pix* pix) {
+  Pix* map = nullptr;
+  if (pixGetBackgroundGrayMap(pix, nullptr, kPaperTileWidth, kPaperTileHeight, kDarkestPaper,
+                              kFewestPaperPixels, &map) != 0 ||
+      !map) {
+    return false;
+  }
+  const PixRef owned(map);
+  return reading::unevenlyLit(packedBytes(owned.pix));
+}
+
+// `pix` evenly lit where it is lit unevenly (as a photo taken under a lamp
+// to one side is), so that one threshold parts its print from its paper;
+// `pix` as it is otherwise, or when leptonica cannot. `threshold`: the
+// grey level at or below which a pixel of `pix` is dark, made that of the
+// image returned.
+PixRef evenlyLit(PixRef pix, int& threshold) {
+  if (!unevenlyLit(pix.pix)) return pix;
+  PixRef out(pixBackgroundNorm(pix.pix, nullptr, nullptr, kPaperTileWidth, kPaperTileHeight,
+                               kDarkestPaper, kFewestPaperPixels, kEvenPaper, kPaperSmoothingAcross,
+                               kPaperSmoothingDown));
+  if (!out.pix) return pix;
+  threshold =
+      reading::greyOf(packedBytes(out.pix).data(), pixGetWidth(out.pix), pixGetHeight(out.pix))
+          .darkThreshold;
+  return out;
 }
 
 // The skew measure tries turns up to kSkewSweepDegrees either way, a degree
@@ -157,7 +206,7 @@ constexpr int kLightest = 255;  // of an 8-bit grey pixel
 struct Page {
   PixRef pix;
   double ppi = 0;
-  int darkThreshold = 0;  // of the image given, whichever way it is turned
+  int darkThreshold = 0;  // of the image as lit for reading, whichever way it is turned
   reading::Layout layout;
   reading::Measures measures;
   std::vector<Box> blocks;  // found at the page's size, in reading order
@@ -742,6 +791,7 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
     page.darkThreshold = kLightest - 1 - page.darkThreshold;
   }
   page.pix = levelled(std::move(page.pix), page.darkThreshold);
+  page.pix = evenlyLit(std::move(page.pix), page.darkThreshold);
   layOut(*engines.text, page);
   // Light lines on a dark ground read badly as they are and well inverted;
   // the engine tries that on each line that read badly.

@@ -70,6 +70,15 @@ constexpr float kLikelyTurnConfidence = 2.0f;
 
 // Most of a page is its ground.
 constexpr double kDarkGroundShare = 0.5;
+// A page is unevenly lit when the darker tenth of its paper (kDarkPaperShare)
+// is darker than kEvenLight of its lightest (kLightPaperShare, past a few
+// specks). Scans and grey or low-contrast paper keep 0.8 or more; a photo lit
+// from one side or darkened towards its corners falls to 0.2 to 0.5, where
+// one threshold for the whole page turns its dark side into ink. Between
+// the two, either way of reading reads well.
+constexpr double kDarkPaperShare = 0.1;
+constexpr double kLightPaperShare = 0.98;
+constexpr double kEvenLight = 0.7;
 // Print on a light ground darkens up to about a third of a page: dense
 // small print, a scan's dark edges. A sign or a photo darkens more.
 constexpr double kLargestPrintInkShare = 0.4;
@@ -388,6 +397,16 @@ Grey greyOf(const unsigned char* pixels, int width, int height) {
 }
 
 bool onDarkGround(double darkShare) { return darkShare > kDarkGroundShare; }
+
+bool unevenlyLit(std::vector<unsigned char> paperLevels) {
+  if (paperLevels.empty()) return false;
+  std::sort(paperLevels.begin(), paperLevels.end());
+  const auto at = [&paperLevels](double share) {
+    return static_cast<double>(
+        paperLevels[static_cast<std::size_t>(share * static_cast<double>(paperLevels.size() - 1))]);
+  };
+  return at(kDarkPaperShare) < kEvenLight * at(kLightPaperShare);
+}
 
 Ink inkOf(const unsigned char* pixels, int width, int height) {
   Ink ink;

@@ -64,6 +64,10 @@ Grey greyOf(const unsigned char* pixels, int width, int height);
 // rows between lines only in dark print on a light ground.
 bool onDarkGround(double darkShare);
 
+// Whether a page whose paper, measured tile by tile, has these grey levels
+// is lit so unevenly that its lighting is evened out before it is read.
+bool unevenlyLit(std::vector<unsigned char> paperLevels);
+
 // Dark pixels (at or below the image's dark threshold) in each column and each row of
 // an 8-bit grey image whose rows are packed `width` bytes apart.
 Ink inkOf(const unsigned char* pixels, int width, int height);

@@ -371,6 +371,39 @@ TEST(ReadingPlanTest, WordsTheBlocksMissAreReadInTheirColumn) {
   EXPECT_EQ(regions[2], found[1]);
 }
 
+TEST(ReadingPlanTest, OnlyPaperThatDarkensAcrossThePageIsEvenedOut) {
+  // Paper levels of 100 tiles, from the darkest: `dark` tiles at `low`,
+  // the rest at `high`, or a ramp from `low` to `high`.
+  const auto levels = [](int dark, unsigned char low, unsigned char high) {
+    std::vector<unsigned char> tiles(100, high);
+    std::fill_n(tiles.begin(), dark, low);
+    return tiles;
+  };
+  const auto ramp = [](unsigned char low, unsigned char high) {
+    std::vector<unsigned char> tiles;
+    for (int i = 0; i < 100; ++i)
+      tiles.push_back(static_cast<unsigned char>(low + (high - low) * i / 99));
+    return tiles;
+  };
+  struct Row {
+    const char* name;
+    std::vector<unsigned char> paper;
+    bool uneven;
+  } rows[] = {
+      {"white scan", levels(0, 0, 255), false},
+      {"grey paper", levels(0, 0, 190), false},
+      {"low contrast, a little uneven", ramp(182, 221), false},
+      {"a few dark specks", levels(5, 60, 255), false},
+      {"lamp to one side", ramp(90, 255), true},
+      {"dark corners", levels(30, 50, 240), true},
+      {"nothing measured", {}, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(unevenlyLit(row.paper), row.uneven);
+  }
+}
+
 TEST(ReadingPlanTest, ABlockListedAfterTheTextBelowItIsReadBeforeIt) {
   const Box headerLeft{20, 10, 750, 55}, headerRight{850, 10, 1570, 55};
   const Box title{120, 130, 1140, 200}, body{120, 260, 1480, 960};
