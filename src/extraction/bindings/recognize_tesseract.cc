@@ -721,7 +721,7 @@ Reading finished(Reader& reader, const Page& page, PageReading tried) {
 // is not tried as it lies, and the model looks first at a page whose
 // layout found too little to measure: that page may be a large photo, and
 // a whole reading of it the wrong way round costs seconds.
-std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page page) {
+Reading readUpright(Engines& engines, Reader& reader, Page page) {
   const bool sideways = reading::looksSideways(page.layout);
   std::optional<reading::Look> look;
   bool looked = false;
@@ -732,12 +732,12 @@ std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page pa
   };
   // A page turned for certain is tried as an upright page is, so that it
   // reads as the upright page would.
-  const auto readTurned = [&](int turns) -> std::optional<std::string> {
+  const auto readTurned = [&](int turns) -> Reading {
     std::optional<Page> other = turned(reader.engine(), page, turns);
-    if (!other) return std::nullopt;
+    if (!other) return {};
     PageReading tried = tryPage(reader, *other);
-    if (!tried.reading.text) return std::nullopt;
-    return finished(reader, *other, std::move(tried)).text;
+    if (!tried.reading.text) return {};
+    return finished(reader, *other, std::move(tried));
   };
   if (reading::barelyLaidOut(page.measures) && !sideways) {
     const reading::TurnChoice first = lookAt();
@@ -745,7 +745,7 @@ std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page pa
   }
   PageReading asIs =
       sideways ? PageReading{Reading{std::string(), Confidence{}}, {}} : tryPage(reader, page);
-  if (!asIs.reading.text) return std::nullopt;
+  if (!asIs.reading.text) return {};
   if (!reading::readsUpright(asIs.reading.confidence)) {
     const reading::TurnChoice choice = lookAt();
     if (choice.what == reading::Turn::kTurn) return readTurned(choice.candidates.front());
@@ -759,33 +759,28 @@ std::optional<std::string> readUpright(Engines& engines, Reader& reader, Page pa
                    : tryPage(reader, other);
       };
       std::optional<Candidate> best = bestTurn(reader.engine(), page, choice.candidates, tryTurn);
-      if (!best) return std::nullopt;
+      if (!best) return {};
       if (reading::keepTurned(best->read.reading.confidence, asIs.reading.confidence, best->turns,
                               look)) {
-        return finished(reader, *best->page, std::move(best->read)).text;
+        return finished(reader, *best->page, std::move(best->read));
       }
     }
   }
-  if (sideways) return readPage(reader, page, false).text;
-  return finished(reader, page, std::move(asIs)).text;
+  if (sideways) return readPage(reader, page, false);
+  return finished(reader, page, std::move(asIs));
 }
 
-std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
-                                         int deadlineMilliseconds) {
-  if (!wellFormed(given)) return std::nullopt;
-  Budget budget{threadMilliseconds() + deadlineMilliseconds};
-  tesseract::ETEXT_DESC monitor;
-  monitor.cancel = &Budget::cancel;
-  monitor.cancel_this = &budget;
-  Reader reader{engines, monitor, budget, PixRef(), nullptr, 0};
-
+// `given` read as dark print on a light ground, or inverted first
+// (`inverted`: light letters on a dark ground); its text is nothing when
+// the time ran out or memory did.
+Reading readGround(Engines& engines, Reader& reader, const Bitmap& given, const reading::Grey& grey,
+                   bool inverted) {
   Page page;
   page.pix = pixOf(given);
-  if (!page.pix.pix) return std::nullopt;
+  if (!page.pix.pix) return {};
   page.ppi = given.pixelsPerInch;
-  const reading::Grey grey = reading::greyOf(given.pixels.data(), given.width, given.height);
   page.darkThreshold = grey.darkThreshold;
-  if (reading::onDarkGround(grey.darkShare)) {
+  if (inverted) {
     pixInvert(page.pix.pix, page.pix.pix);
     // What was lighter than the threshold is now at or below this one.
     page.darkThreshold = kLightest - 1 - page.darkThreshold;
@@ -797,6 +792,29 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   // the engine tries that on each line that read badly.
   engines.text->SetVariable(kInvertBadLines, reading::mayHoldLightOnDark(page.layout) ? "1" : "0");
   return readUpright(engines, reader, std::move(page));
+}
+
+std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
+                                         int deadlineMilliseconds) {
+  if (!wellFormed(given)) return std::nullopt;
+  Budget budget{threadMilliseconds() + deadlineMilliseconds};
+  tesseract::ETEXT_DESC monitor;
+  monitor.cancel = &Budget::cancel;
+  monitor.cancel_this = &budget;
+  Reader reader{engines, monitor, budget, PixRef(), nullptr, 0};
+
+  const reading::Grey grey = reading::greyOf(given.pixels.data(), given.width, given.height);
+  const reading::Ground ground = reading::groundOf(grey.darkShare);
+  const bool darkFirst = reading::onDarkGround(grey.darkShare);
+  Reading first = readGround(engines, reader, given, grey, darkFirst);
+  if (ground != reading::Ground::kUnsure || !first.text) return std::move(first.text);
+  // Half dark and half light: a photo darkened towards its edges, or a
+  // ground of mid grey. The other way stands only when clearly surer.
+  Reading other = readGround(engines, reader, given, grey, !darkFirst);
+  if (other.text && reading::clearlyBetter(other.confidence, first.confidence)) {
+    return std::move(other.text);
+  }
+  return std::move(first.text);
 }
 
 RecognizeFunction engineRecognizer(int deadlineMilliseconds) {

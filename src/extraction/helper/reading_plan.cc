@@ -70,6 +70,12 @@ constexpr float kLikelyTurnConfidence = 2.0f;
 
 // Most of a page is its ground.
 constexpr double kDarkGroundShare = 0.5;
+// Print on light paper darkens up to about a third of a page (dense small
+// print, a scan's dark edges); light letters leave more than four fifths of
+// a sign or a slide dark. A photo darkened towards its edges, split by one
+// threshold, is about half dark, on either side of kDarkGroundShare.
+constexpr double kSurelyLightGround = 0.35;
+constexpr double kSurelyDarkGround = 0.8;
 // A page is unevenly lit when the darker tenth of its paper (kDarkPaperShare)
 // is darker than kEvenLight of its lightest (kLightPaperShare, past a few
 // specks). Scans and grey or low-contrast paper keep 0.8 or more; a photo lit
@@ -397,6 +403,12 @@ Grey greyOf(const unsigned char* pixels, int width, int height) {
 }
 
 bool onDarkGround(double darkShare) { return darkShare > kDarkGroundShare; }
+
+Ground groundOf(double darkShare) {
+  if (darkShare < kSurelyLightGround) return Ground::kLight;
+  if (darkShare > kSurelyDarkGround) return Ground::kDark;
+  return Ground::kUnsure;
+}
 
 bool unevenlyLit(std::vector<unsigned char> paperLevels) {
   if (paperLevels.empty()) return false;

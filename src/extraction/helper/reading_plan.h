@@ -64,6 +64,12 @@ Grey greyOf(const unsigned char* pixels, int width, int height);
 // rows between lines only in dark print on a light ground.
 bool onDarkGround(double darkShare);
 
+// What a page's ground is, told from the share of its pixels that are
+// dark: light or dark when most of it is one or the other, unsure in
+// between, where the page is read both ways and the surer reading stands.
+enum class Ground { kLight, kDark, kUnsure };
+Ground groundOf(double darkShare);
+
 // Whether a page whose paper, measured tile by tile, has these grey levels
 // is lit so unevenly that its lighting is evened out before it is read.
 bool unevenlyLit(std::vector<unsigned char> paperLevels);

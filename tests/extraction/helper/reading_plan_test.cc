@@ -198,6 +198,11 @@ TEST(ReadingPlanTest, ADarkGroundIsToldByTheShareOfDarkPixels) {
   EXPECT_TRUE(onDarkGround(share));
   EXPECT_FALSE(onDarkGround(0.3)) << "a scan with dark edges";
   EXPECT_FALSE(onDarkGround(greyOf(sign.data(), 0, 0).darkShare)) << "no pixels";
+  // Between print's share and a sign's, the page is read both ways.
+  EXPECT_EQ(groundOf(0.3), Ground::kLight) << "a scan with dark edges";
+  EXPECT_EQ(groundOf(0.49), Ground::kUnsure) << "a photo darkened towards one side";
+  EXPECT_EQ(groundOf(0.51), Ground::kUnsure) << "the same, a little darker";
+  EXPECT_EQ(groundOf(0.9), Ground::kDark) << "a sign";
   // Lines that read badly are read again inverted only where the dark
   // pixels cover more than print does.
   Layout page{100, 100, {}, {}, {}, {}};

@@ -286,6 +286,15 @@ TEST(ExtractionJobTest, APhotoLitFromOneSideIsReadOnItsDarkSideToo) {
   }
 }
 
+TEST(ExtractionJobTest, APhotoHalfInShadowIsReadAsDarkPrint) {
+  // Half its pixels are darker than its own threshold: taken for light
+  // letters on a dark ground, it was read inverted, as garbage.
+  const std::string text = extract(fixture("half_in_shadow.jpg"))["text"];
+  for (const char* word : {"도서관", "카페", "인쇄해", "발표는"}) {
+    EXPECT_NE(text.find(word), std::string::npos) << word << "\n" << text;
+  }
+}
+
 TEST(ExtractionJobTest, RecognisedLinesHoldNoRunOfSpaces) {
   for (const char* name : {"two_columns.png", "short_wide_paragraph.png", "turned_scan.png",
                            "korean_photo_exif6.jpg", "scanned.pdf"}) {
