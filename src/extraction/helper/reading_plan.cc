@@ -80,8 +80,8 @@ constexpr double kSurelyDarkGround = 0.8;
 // is darker than kEvenLight of its lightest (kLightPaperShare, past a few
 // specks). Scans and grey or low-contrast paper keep 0.8 or more; a photo lit
 // from one side or darkened towards its corners falls to 0.2 to 0.5, where
-// one threshold for the whole page turns its dark side into ink. Between
-// the two, either way of reading reads well.
+// one threshold for the whole page turns its dark side into ink. The bound
+// lies in the gap between the two, where no page of either kind was seen.
 constexpr double kDarkPaperShare = 0.1;
 constexpr double kLightPaperShare = 0.98;
 constexpr double kEvenLight = 0.7;
