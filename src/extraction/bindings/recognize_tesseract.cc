@@ -807,9 +807,16 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   const reading::Ground ground = reading::groundOf(grey.darkShare);
   const bool darkFirst = reading::onDarkGround(grey.darkShare);
   Reading first = readGround(engines, reader, given, grey, darkFirst);
-  if (ground != reading::Ground::kUnsure || !first.text) return std::move(first.text);
   // Half dark and half light: a photo darkened towards its edges, or a
-  // ground of mid grey. The other way stands only when clearly surer.
+  // ground of mid grey. Read as dark print, a page that reads surely enough
+  // to settle which way up it lies has its ground settled too; read as
+  // light letters, it is read the other way whatever its confidence, as
+  // garbage read inverted from a photo can read at 70 and more. The other
+  // way stands only when clearly surer.
+  if (ground != reading::Ground::kUnsure || !first.text ||
+      (!darkFirst && reading::readsUpright(first.confidence))) {
+    return std::move(first.text);
+  }
   Reading other = readGround(engines, reader, given, grey, !darkFirst);
   if (other.text && reading::clearlyBetter(other.confidence, first.confidence)) {
     return std::move(other.text);
