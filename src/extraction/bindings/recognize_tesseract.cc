@@ -680,7 +680,9 @@ struct Candidate {
 
 // Tries each candidate turn of `page` with `tryTurn` (a reading without
 // text when the time ran out), and gives the one that read with the most
-// confidence.
+// confidence. A turn that reads upright ends the search, as the page's own
+// reading does: the wrong turns of a page read far less surely than the
+// right one, and each costs a layout and a reading.
 template <typename TryTurn>
 std::optional<Candidate> bestTurn(tesseract::TessBaseAPI& engine, const Page& page,
                                   const std::vector<int>& candidates, TryTurn tryTurn) {
@@ -694,6 +696,7 @@ std::optional<Candidate> bestTurn(tesseract::TessBaseAPI& engine, const Page& pa
         reading::clearlyBetter(read.reading.confidence, best.read.reading.confidence)) {
       best = Candidate{turns, std::move(other), std::move(read)};
     }
+    if (reading::readsUpright(best.read.reading.confidence)) break;
   }
   return best;
 }

@@ -49,11 +49,13 @@ constexpr int kSampleLineShortestLength = 8;  // times its height
 constexpr int kSampleLineLongestLength = 30;  // times its height
 constexpr std::size_t kSampleLines = 2;
 
-// A page whose words are mostly more than twice as high as long lies on
-// its side: words of Hangul and Latin text are a syllable or more long,
-// and a syllable about as long as high (the layout cuts large Hangul into
-// pieces narrower than high, never twice as narrow). It takes this many
-// words to tell.
+// A page whose words are mostly, or whose lines together, more than twice
+// as high as long lies on its side: words of Hangul and Latin text are a syllable
+// or more long, and a syllable about as long as high (the layout cuts
+// large Hangul into pieces narrower than high, never twice as narrow).
+// The layout of a turned page of Hangul often cuts its lines into single
+// syllables, square words, but its lines still stand on end. It takes
+// this many words to tell.
 constexpr std::size_t kFewestSidewaysWords = 8;
 constexpr int kSidewaysLength = 2;
 
@@ -624,14 +626,35 @@ bool mayHoldLightOnDark(const Layout& layout) {
   return pixels > 0 && dark > kLargestPrintInkShare * pixels;
 }
 
-bool looksSideways(const Layout& layout) {
+namespace {
+
+// Whether most of `words` are more than kSidewaysLength times as high as long.
+bool wordsOnEnd(const std::vector<Box>& words) {
   std::vector<int> lengths, heights;
-  for (const Box& word : layout.words) {
+  for (const Box& word : words) {
     lengths.push_back(word.width());
     heights.push_back(word.height());
   }
+  return kSidewaysLength * median(std::move(lengths)) < median(std::move(heights));
+}
+
+// Whether `lines` taken together are more than kSidewaysLength times as
+// high as long: the layout also gives pieces of a glyph or two as lines of
+// their own, which count for little beside whole lines.
+bool linesOnEnd(const std::vector<Box>& lines) {
+  double lengths = 0, heights = 0;
+  for (const Box& line : lines) {
+    lengths += line.width();
+    heights += line.height();
+  }
+  return kSidewaysLength * lengths < heights;
+}
+
+}  // namespace
+
+bool looksSideways(const Layout& layout) {
   return layout.words.size() >= kFewestSidewaysWords &&
-         kSidewaysLength * median(std::move(lengths)) < median(std::move(heights));
+         (wordsOnEnd(layout.words) || linesOnEnd(layout.lines));
 }
 
 std::vector<Box> sampleLines(const Layout& layout, const Measures& page) {

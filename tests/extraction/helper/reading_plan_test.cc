@@ -319,6 +319,21 @@ TEST(ReadingPlanTest, WordsStandingOnEndAreASidewaysPage) {
     turned.words.push_back(Box{word.top, word.left, word.bottom, word.right});
   }
   EXPECT_TRUE(looksSideways(turned));
+  // The layout of a turned page of Hangul cuts its lines into syllables,
+  // square words; its lines still stand on end, and upright they lie.
+  Layout syllables{440, 1044, {}, {}, {}, {}};
+  Layout uprightSyllables{1044, 440, {}, {}, {}, {}};
+  for (int line = 0; line < 6; ++line) {
+    const int across = 40 + line * 60;
+    syllables.lines.push_back(Box{across, 100, across + 24, 900});
+    uprightSyllables.lines.push_back(Box{100, across, 900, across + 24});
+    for (int along = 100; along + 24 <= 900; along += 30) {
+      syllables.words.push_back(Box{across, along, across + 24, along + 24});
+      uprightSyllables.words.push_back(Box{along, across, along + 24, across + 24});
+    }
+  }
+  EXPECT_TRUE(looksSideways(syllables));
+  EXPECT_FALSE(looksSideways(uprightSyllables));
 }
 
 TEST(ReadingPlanTest, SampleLinesAreWholeLinesNotLowPieces) {
