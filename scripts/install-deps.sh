@@ -14,7 +14,7 @@ packages=(
   googletest libgtest-dev attr acl e2fsprogs btrfs-progs python3
   fonts-nanum imagemagick qpdf pango1.0-tools poppler-utils strace
   # benchmarks and fuzzing; fonts for the generated recognition pages
-  hyperfine tesseract-ocr clang libclang-rt-14-dev libvips-tools time rapidjson-dev
+  hyperfine tesseract-ocr clang libclang-rt-14-dev libvips-tools time rapidjson-dev linux-perf
   fonts-noto-cjk fonts-dejavu-core fonts-urw-base35
   # style checks in CI
   clang-format-14 clang-tidy-14 git
