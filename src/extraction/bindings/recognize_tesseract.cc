@@ -42,9 +42,13 @@ constexpr int kUnknownPixelsPerInch = 70;
 // five times this many; at 100 glyphs it costs about half its usual 250.
 constexpr const char* kOrientationGlyphs = "min_characters_to_try";
 constexpr const char* kOrientationLookGlyphs = "20";
-// One sample line that reads this well settles the page as upright.
+// One sample line that reads this well settles the page as upright. A
+// Hangul syllable is two or three letters, so half as many of them tell as
+// much; a sample that has read Hangul has also settled that the page's
+// print is not Latin alone, which is all the other line would tell.
 constexpr double kSureUprightConfidence = 85;
 constexpr std::size_t kSureUprightCharacters = 20;
+constexpr std::size_t kSureUprightSyllables = 10;
 
 struct Engines {
   std::unique_ptr<tesseract::TessBaseAPI> text;
@@ -627,7 +631,8 @@ std::optional<Reading> readSample(Reader& reader, const Page& page, const std::v
     addConfidence(engine, sum);
     const std::unique_ptr<char[]> text(engine.GetUTF8Text());
     hangul = hangul || (text && reading::holdsHangulSyllable(text.get()));
-    if (sum.characters >= kSureUprightCharacters && sum.mean() >= kSureUprightConfidence) break;
+    const std::size_t enough = hangul ? kSureUprightSyllables : kSureUprightCharacters;
+    if (sum.characters >= enough && sum.mean() >= kSureUprightConfidence) break;
   }
   engine.Clear();
   return Reading{std::string(), sum, sum.characters > 0 && !hangul};
