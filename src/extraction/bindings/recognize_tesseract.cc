@@ -42,10 +42,10 @@ constexpr int kUnknownPixelsPerInch = 70;
 // five times this many; at 100 glyphs it costs about half its usual 250.
 constexpr const char* kOrientationGlyphs = "min_characters_to_try";
 constexpr const char* kOrientationLookGlyphs = "20";
-// One sample line that reads this well settles the page as upright. A
-// Hangul syllable is two or three letters, so half as many of them tell as
-// much; a sample that has read Hangul has also settled that the page's
-// print is not Latin alone, which is all the other line would tell.
+// One sample line that reads this well settles the page as upright. Once
+// the sample has read Hangul, half as many characters do: a syllable is two
+// or three letters, and the sample has also settled that the page's print
+// is not Latin alone, which is all a second line would tell.
 constexpr double kSureUprightConfidence = 85;
 constexpr std::size_t kSureUprightCharacters = 20;
 constexpr std::size_t kSureUprightSyllables = 10;

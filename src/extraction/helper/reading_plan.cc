@@ -49,12 +49,12 @@ constexpr int kSampleLineShortestLength = 8;  // times its height
 constexpr int kSampleLineLongestLength = 30;  // times its height
 constexpr std::size_t kSampleLines = 2;
 
-// A page whose words are mostly, or whose lines together, more than twice
-// as high as long lies on its side: words of Hangul and Latin text are a syllable
-// or more long, and a syllable about as long as high (the layout cuts
-// large Hangul into pieces narrower than high, never twice as narrow).
-// The layout of a turned page of Hangul often cuts its lines into single
-// syllables, square words, but its lines still stand on end. It takes
+// A page lies on its side when most of its words, or its lines taken
+// together, are more than twice as high as long: words of Hangul and Latin
+// text are a syllable or more long, and a syllable about as long as high
+// (the layout cuts large Hangul into pieces narrower than high, never
+// twice as narrow). The layout of a turned page of Hangul often cuts its
+// lines into square syllables, but its lines still stand on end. It takes
 // this many words to tell.
 constexpr std::size_t kFewestSidewaysWords = 8;
 constexpr int kSidewaysLength = 2;
