@@ -48,7 +48,7 @@ constexpr const char* kOrientationLookGlyphs = "20";
 // is not Latin alone, which is all a second line would tell.
 constexpr double kSureUprightConfidence = 85;
 constexpr std::size_t kSureUprightCharacters = 20;
-constexpr std::size_t kSureUprightSyllables = 10;
+constexpr std::size_t kSureUprightHangulCharacters = 10;
 
 struct Engines {
   std::unique_ptr<tesseract::TessBaseAPI> text;
@@ -631,7 +631,7 @@ std::optional<Reading> readSample(Reader& reader, const Page& page, const std::v
     addConfidence(engine, sum);
     const std::unique_ptr<char[]> text(engine.GetUTF8Text());
     hangul = hangul || (text && reading::holdsHangulSyllable(text.get()));
-    const std::size_t enough = hangul ? kSureUprightSyllables : kSureUprightCharacters;
+    const std::size_t enough = hangul ? kSureUprightHangulCharacters : kSureUprightCharacters;
     if (sum.characters >= enough && sum.mean() >= kSureUprightConfidence) break;
   }
   engine.Clear();
