@@ -26,26 +26,23 @@ std::optional<Bitmap> renderedForRecognition(const PdfAccess& pdf) {
       0, std::min(kRenderedLongerSide / box.width, kRenderedLongerSide / box.height));
 }
 
-TEST(PdfPopplerTest, RenderingShowsTheWholeMediaBoxWhateverTheCropBox) {
-  // A 1200 x 1200 media box whose crop box is its top-left quarter. The
-  // extraction job's own test reads the word outside the crop box.
-  const std::optional<PdfAccess> pdf = openFixture("cropped_scan.pdf");
-  ASSERT_TRUE(pdf);
-  const std::optional<Bitmap> bitmap = renderedForRecognition(*pdf);
-  ASSERT_TRUE(bitmap);
-  EXPECT_EQ(bitmap->width, 1800);
-  EXPECT_EQ(bitmap->height, 1800);
-  EXPECT_EQ(bitmap->pixels.size(), 1800u * 1800u);
-}
-
-TEST(PdfPopplerTest, RenderingAppliesThePageRotation) {
-  // A 1200 x 600 media box with /Rotate 90 is shown upright as portrait.
-  const std::optional<PdfAccess> pdf = openFixture("rotated_scan.pdf");
-  ASSERT_TRUE(pdf);
-  const std::optional<Bitmap> bitmap = renderedForRecognition(*pdf);
-  ASSERT_TRUE(bitmap);
-  EXPECT_EQ(bitmap->width, 900);
-  EXPECT_EQ(bitmap->height, 1800);
+// A 1200 x 1200 media box whose crop box is its top-left quarter is shown
+// whole; a 1200 x 600 media box with /Rotate 90 is shown upright, as
+// portrait. The extraction job's own test reads the words these keep.
+TEST(PdfPopplerTest, RenderingShowsTheWholeMediaBoxUpright) {
+  const struct {
+    const char* name;
+    int width, height;
+  } cases[] = {{"cropped_scan.pdf", 1800, 1800}, {"rotated_scan.pdf", 900, 1800}};
+  for (const auto& c : cases) {
+    const std::optional<PdfAccess> pdf = openFixture(c.name);
+    ASSERT_TRUE(pdf) << c.name;
+    const std::optional<Bitmap> bitmap = renderedForRecognition(*pdf);
+    ASSERT_TRUE(bitmap) << c.name;
+    EXPECT_EQ(bitmap->width, c.width) << c.name;
+    EXPECT_EQ(bitmap->height, c.height) << c.name;
+    EXPECT_EQ(bitmap->pixels.size(), static_cast<std::size_t>(c.width * c.height)) << c.name;
+  }
 }
 
 // A font lacks Unicode when it has neither a ToUnicode map nor a standard
