@@ -102,13 +102,6 @@ TEST(PdfRoadTest, ShortTextIsKeptWheneverRecognitionCannotHelp) {
   EXPECT_TRUE(nan.scales.empty());
 }
 
-// Recognition that finds nothing leaves the page's own text.
-TEST(PdfRoadTest, AnEmptyRecognitionKeepsThePagesText) {
-  FakePdf shortText{{{.text = "short"}}};
-  EXPECT_EQ(run(shortText),
-            (ExtractionAnswer{"short", Method::ocr, std::string(kWarningOcrMayErr)}));
-}
-
 // Junk characters never count as text and never come out, on either road;
 // a page whose layer is not text keeps nothing of it.
 TEST(PdfRoadTest, JunkIsNeverText) {
@@ -116,6 +109,8 @@ TEST(PdfRoadTest, JunkIsNeverText) {
   const std::string byteSwapped = repeated("\u4D00\u7500\u6C00", 20);
   FakePdf mixed{{{.text = privateUse + kGoodText + privateUse}}};
   EXPECT_EQ(run(mixed), (ExtractionAnswer{kGoodText, Method::text, std::nullopt}));
+  // Its real text is short: recognised, which finds nothing, so the page
+  // keeps its own text.
   FakePdf shortReal{{{.text = privateUse + "short"}}};
   EXPECT_EQ(run(shortReal),
             (ExtractionAnswer{"short", Method::ocr, std::string(kWarningOcrMayErr)}));
