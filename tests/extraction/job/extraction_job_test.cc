@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -59,10 +60,6 @@ json filenameResult(std::string_view warning) {
 void makeSparseFile(const std::string& path, off_t size) {
   testing::writeFile(path, "");
   ASSERT_EQ(truncate(path.c_str(), size), 0);
-}
-
-void copyTo(const std::string& from, const std::string& to) {
-  testing::writeFile(to, testing::readFile(from));
 }
 
 TEST(ExtractionJobTest, SizeTestAppliesToTheOpenedFile) {
@@ -261,10 +258,9 @@ TEST(ExtractionJobTest, AScanAskewIsReadAsIfLevel) {
 class BrokenHelperTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    mkdir(root.at("bin").c_str(), 0755);
-    mkdir(root.at("libexec").c_str(), 0755);
-    mkdir(root.at("libexec/fileprobe").c_str(), 0755);
-    copyTo(FILEPROBE_BINARY, program());
+    std::filesystem::create_directories(root.at("libexec/fileprobe"));
+    std::filesystem::create_directory(root.at("bin"));
+    testing::writeFile(program(), testing::readFile(FILEPROBE_BINARY));
     chmod(program().c_str(), 0755);
   }
   std::string program() const { return root.at("bin/fileprobe"); }
