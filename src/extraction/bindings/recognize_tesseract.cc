@@ -206,6 +206,77 @@ PixRef levelled(PixRef pix, int threshold) {
 
 constexpr int kLightest = 255;  // of an 8-bit grey pixel
 
+// How deep into the image its edges are measured: a glyph that a close
+// crop cuts at the edge darkens a share of the image's outermost pixels, but
+// little of a band this deep.
+constexpr double kEdgeDepth = 0.02;
+constexpr int kLeastEdgeDepth = 4;
+
+// The share of dark pixels in a band along each edge of `binary`, a 1-bit
+// image, kEdgeDepth of its size deep.
+reading::Edges edgesOf(Pix* binary) {
+  const int width = pixGetWidth(binary), height = pixGetHeight(binary);
+  const auto depth = [](int size) {
+    return std::min(size, std::max(kLeastEdgeDepth, static_cast<int>(kEdgeDepth * size)));
+  };
+  const int across = depth(height), down = depth(width);
+  const auto darkShare = [binary](int left, int top, int w, int h) {
+    BOX* band = boxCreate(left, top, w, h);
+    l_int32 dark = 0;
+    if (!band || pixCountPixelsInRect(binary, band, &dark, nullptr) != 0) dark = 0;
+    boxDestroy(&band);
+    return static_cast<double>(dark) / (static_cast<double>(w) * static_cast<double>(h));
+  };
+  return reading::Edges{darkShare(0, 0, width, across),
+                        darkShare(0, height - across, width, across), darkShare(0, 0, down, height),
+                        darkShare(width - down, 0, down, height)};
+}
+
+// Surroundings reach along at least 1 / kSurroundingsReach of the image's
+// width or height: half of it.
+constexpr l_int32 kSurroundingsReach = 2;
+
+// The dark surroundings of the paper in `pix`, as a mask of them; nothing
+// when it has none, or when leptonica cannot tell. A table or a book's edge
+// around the paper joins the print into one shape that the layout takes
+// for a single word, and its grain is read as letters. `threshold`: the
+// grey level at or below which a pixel is dark.
+std::optional<PixRef> surroundingsOf(Pix* pix, int threshold) {
+  const PixRef binary(pixThresholdToBinary(pix, threshold + 1));
+  if (!binary.pix) return std::nullopt;
+  const reading::Edges edges = edgesOf(binary.pix);
+  const PixRef border(pixExtractBorderConnComps(binary.pix, 8));
+  if (!border.pix) return std::nullopt;
+  // Glyphs that a close crop cuts at the image's edge touch it too, and
+  // lines of them where they run together; surroundings reach along the
+  // edge for a good part of the image.
+  PixRef touching(pixSelectBySize(border.pix, pixGetWidth(pix) / kSurroundingsReach,
+                                  pixGetHeight(pix) / kSurroundingsReach, 8, L_SELECT_IF_EITHER,
+                                  L_SELECT_IF_GTE, nullptr));
+  l_int32 dark = 0;
+  if (!touching.pix || pixCountPixels(touching.pix, &dark, nullptr) != 0) return std::nullopt;
+  const double share = static_cast<double>(dark) / (static_cast<double>(pixGetWidth(pix)) *
+                                                    static_cast<double>(pixGetHeight(pix)));
+  if (!reading::darkSurroundings(edges, share)) return std::nullopt;
+  return touching;
+}
+
+// Pixels a mask of surroundings is grown by, so that the blur and the
+// shadow at the paper's edge go with them.
+constexpr l_int32 kSurroundingsGrowth = 5;
+// Most of a page is its paper, lighter than its print and surroundings: the
+// grey at this rank from the darkest is the paper's.
+constexpr l_float32 kPaperRank = 0.9f;
+
+// Paints the pixels of `pix` under `surroundings` the grey of its paper.
+void paintOut(Pix* pix, Pix* surroundings) {
+  l_uint32 paper = kLightest;
+  pixGetRankValue(pix, 1, kPaperRank, &paper);
+  const PixRef grown(
+      pixDilateBrick(nullptr, surroundings, kSurroundingsGrowth, kSurroundingsGrowth));
+  pixPaintThroughMask(pix, grown.pix ? grown.pix : surroundings, 0, 0, paper);
+}
+
 // A page as it is read: its pixels and what its layout showed.
 struct Page {
   PixRef pix;
@@ -779,10 +850,11 @@ Reading readUpright(Engines& engines, Reader& reader, Page page) {
 }
 
 // `given` read as dark print on a light ground, or inverted first
-// (`inverted`: light letters on a dark ground); its text is nothing when
+// (`inverted`: light letters on a dark ground), with the pixels under the
+// mask `surroundings` painted the paper's grey; its text is nothing when
 // the time ran out or memory did.
 Reading readGround(Engines& engines, Reader& reader, const Bitmap& given, const reading::Grey& grey,
-                   bool inverted) {
+                   bool inverted, Pix* surroundings = nullptr) {
   Page page;
   page.pix = pixOf(given);
   if (!page.pix.pix) return {};
@@ -793,6 +865,7 @@ Reading readGround(Engines& engines, Reader& reader, const Bitmap& given, const 
     // What was lighter than the threshold is now at or below this one.
     page.darkThreshold = kLightest - 1 - page.darkThreshold;
   }
+  if (surroundings) paintOut(page.pix.pix, surroundings);
   page.pix = levelled(std::move(page.pix), page.darkThreshold);
   page.pix = evenlyLit(std::move(page.pix), page.darkThreshold);
   layOut(*engines.text, page);
@@ -800,6 +873,29 @@ Reading readGround(Engines& engines, Reader& reader, const Bitmap& given, const 
   // the engine tries that on each line that read badly.
   engines.text->SetVariable(kInvertBadLines, reading::mayHoldLightOnDark(page.layout) ? "1" : "0");
   return readUpright(engines, reader, std::move(page));
+}
+
+// `given` read as dark print on a light ground or as light letters on a
+// dark one, whichever its share of dark pixels tells; both where it cannot
+// tell, the surer standing.
+Reading readEitherGround(Engines& engines, Reader& reader, const Bitmap& given,
+                         const reading::Grey& grey) {
+  const reading::Ground ground = reading::groundOf(grey.darkShare);
+  const bool darkFirst = reading::onDarkGround(grey.darkShare);
+  Reading first = readGround(engines, reader, given, grey, darkFirst);
+  // Half dark and half light: a photo darkened towards its edges, or a
+  // ground of mid grey. Read as dark print, a page that reads surely enough
+  // to settle which way up it lies has its ground settled too; read as
+  // light letters, it is read the other way whatever its confidence, as
+  // garbage read inverted from a photo can read at 70 and more. The other
+  // way stands only when clearly surer.
+  if (ground != reading::Ground::kUnsure || !first.text ||
+      (!darkFirst && reading::readsUpright(first.confidence))) {
+    return first;
+  }
+  Reading other = readGround(engines, reader, given, grey, !darkFirst);
+  if (other.text && reading::clearlyBetter(other.confidence, first.confidence)) return other;
+  return first;
 }
 
 std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
@@ -812,24 +908,21 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   Reader reader{engines, monitor, budget, PixRef(), nullptr, 0};
 
   const reading::Grey grey = reading::greyOf(given.pixels.data(), given.width, given.height);
-  const reading::Ground ground = reading::groundOf(grey.darkShare);
-  const bool darkFirst = reading::onDarkGround(grey.darkShare);
-  Reading first = readGround(engines, reader, given, grey, darkFirst);
-  // Half dark and half light: a photo darkened towards its edges, or a
-  // ground of mid grey. Read as dark print, a page that reads surely enough
-  // to settle which way up it lies has its ground settled too; read as
-  // light letters, it is read the other way whatever its confidence, as
-  // garbage read inverted from a photo can read at 70 and more. The other
-  // way stands only when clearly surer.
-  if (ground != reading::Ground::kUnsure || !first.text ||
-      (!darkFirst && reading::readsUpright(first.confidence))) {
-    return std::move(first.text);
-  }
-  Reading other = readGround(engines, reader, given, grey, !darkFirst);
-  if (other.text && reading::clearlyBetter(other.confidence, first.confidence)) {
+  Reading read = readEitherGround(engines, reader, given, grey);
+  if (!read.text || reading::readsUpright(read.confidence)) return std::move(read.text);
+  // Read unsurely, a page with dark surroundings is read again without
+  // them: they may have been read as letters and joined to the print. Only
+  // a clearly surer reading stands, as the dark side of a page lit from one
+  // side passes for surroundings too, and painting it out loses its print.
+  const PixRef page = pixOf(given);
+  if (!page.pix) return std::move(read.text);
+  const std::optional<PixRef> surroundings = surroundingsOf(page.pix, grey.darkThreshold);
+  if (!surroundings) return std::move(read.text);
+  Reading other = readGround(engines, reader, given, grey, false, surroundings->pix);
+  if (other.text && reading::clearlyBetter(other.confidence, read.confidence)) {
     return std::move(other.text);
   }
-  return std::move(first.text);
+  return std::move(read.text);
 }
 
 RecognizeFunction engineRecognizer(int deadlineMilliseconds) {

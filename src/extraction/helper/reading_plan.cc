@@ -91,6 +91,15 @@ constexpr double kEvenLight = 0.7;
 // small print, a scan's dark edges. A sign or a photo darkens more.
 constexpr double kLargestPrintInkShare = 0.4;
 
+// Print stops short of a page's edges, and where a close crop cuts its
+// glyphs it darkens part of a band along the edge. A dark surface around
+// the paper, or a book's edge, darkens most of the band along one edge or
+// more.
+constexpr double kDarkEdgeShare = 0.5;
+// Dark pixels touching the edges that make up more than this share of the
+// image are its ground (light letters on a dark ground), not surroundings.
+constexpr double kLargestSurroundingsShare = 0.5;
+
 // Below this confidence the skew measure's angle is noise; the measure's
 // own authors level no page it is less sure of.
 constexpr double kSureSkewConfidence = 3;
@@ -420,6 +429,11 @@ bool unevenlyLit(std::vector<unsigned char> paperLevels) {
         paperLevels[static_cast<std::size_t>(share * static_cast<double>(paperLevels.size() - 1))]);
   };
   return at(kDarkPaperShare) < kEvenLight * at(kLightPaperShare);
+}
+
+bool darkSurroundings(const Edges& edges, double borderShare) {
+  const bool edged = std::max({edges.top, edges.bottom, edges.left, edges.right}) >= kDarkEdgeShare;
+  return edged && borderShare <= kLargestSurroundingsShare;
 }
 
 Ink inkOf(const unsigned char* pixels, int width, int height) {

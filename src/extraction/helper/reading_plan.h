@@ -74,6 +74,18 @@ Ground groundOf(double darkShare);
 // is lit so unevenly that its lighting is evened out before it is read.
 bool unevenlyLit(std::vector<unsigned char> paperLevels);
 
+// The share of the pixels that are dark in a band along each edge of an
+// image.
+struct Edges {
+  double top = 0, bottom = 0, left = 0, right = 0;
+};
+
+// Whether the dark pixels that touch the edges of a page (`edges`) and
+// make up `borderShare` of it are the surroundings of its paper: a table or
+// a dark scanner lid around it, a book's edge or binding beside it. A page
+// with such surroundings that reads unsurely is read again without them.
+bool darkSurroundings(const Edges& edges, double borderShare);
+
 // Dark pixels (at or below the image's dark threshold) in each column and each row of
 // an 8-bit grey image whose rows are packed `width` bytes apart.
 Ink inkOf(const unsigned char* pixels, int width, int height);

@@ -424,6 +424,25 @@ TEST(ReadingPlanTest, OnlyPaperThatDarkensAcrossThePageIsEvenedOut) {
   }
 }
 
+TEST(ReadingPlanTest, DarkSurroundingsOfThePaperAreToldFromPrintAndDarkGrounds) {
+  struct Row {
+    const char* name;
+    Edges edges;
+    double borderShare;
+    bool surroundings;
+  } rows[] = {
+      {"a scan with white margins", {0, 0, 0, 0}, 0, false},
+      {"a strip cropped close, its glyphs touching the edges", {0.3, 0.35, 0.2, 0.1}, 0.08, false},
+      {"a photo on a dark table", {0.95, 0.9, 1, 1}, 0.3, true},
+      {"a book's edge at one side", {0.1, 0.1, 0.85, 0}, 0.1, true},
+      {"light letters on a dark ground", {1, 1, 1, 1}, 0.8, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(darkSurroundings(row.edges, row.borderShare), row.surroundings);
+  }
+}
+
 TEST(ReadingPlanTest, ABlockListedAfterTheTextBelowItIsReadBeforeIt) {
   const Box headerLeft{20, 10, 750, 55}, headerRight{850, 10, 1570, 55};
   const Box title{120, 130, 1140, 200}, body{120, 260, 1480, 960};

@@ -220,6 +220,9 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       // Half its pixels are darker than its own threshold: taken for light
       // letters on a dark ground, it was read inverted, as garbage.
       {fixture("half_in_shadow.jpg"), {"도서관", "카페", "인쇄해", "발표는"}},
+      // On a dark table: the table's grain was read as lines of letters
+      // around the paragraph and before each of its lines.
+      {fixture("on_dark_table.jpg"), {"오늘", "도서관", "기다려", "\n했습니다."}},
   };
   for (const RecognisedPage& page : pages) {
     SCOPED_TRACE(page.path);
