@@ -15,6 +15,7 @@
 
 #include "platform/process_activity.h"
 #include "platform/unique_fd.h"
+#include "support/temp_dir.h"
 
 namespace fileprobe {
 namespace {
@@ -100,8 +101,7 @@ pid_t startedChild() {
 // Held off the processor for three stall windows, the real helper still
 // answers with the text of the scan.
 TEST(HelperProcessTest, HelperHeldOffTheProcessorStillAnswers) {
-  const UniqueFd input =
-      openForInput(std::string(FILEPROBE_SOURCE_DIR) + "/tests/fixtures/scanned.pdf");
+  const UniqueFd input = openForInput(testing::fixture("scanned.pdf"));
   HelperRequest request = requestFor(FILEPROBE_HELPER, {"pdf"});
   request.inputDescriptor = input.get();
   auto running = std::async(std::launch::async, [&] { return runHelper(request); });

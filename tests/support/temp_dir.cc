@@ -37,6 +37,10 @@ std::string readFile(const std::string& path) {
   return content.str();
 }
 
+std::string fixture(std::string_view name) {
+  return std::string(FILEPROBE_SOURCE_DIR) + "/tests/fixtures/" + std::string(name);
+}
+
 int openDescriptorCount() {
   int count = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {

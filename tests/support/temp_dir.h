@@ -24,6 +24,8 @@ class TempDir {
 
 void writeFile(const std::string& path, std::string_view bytes);
 std::string readFile(const std::string& path);
+// The path of tests/fixtures/`name` in the source tree.
+std::string fixture(std::string_view name);
 // The number of descriptors this process has open.
 int openDescriptorCount();
 

@@ -12,9 +12,7 @@ std::optional<PdfAccess> openFixture(std::string_view name) {
   auto* open = reinterpret_cast<OpenPdfEntry*>(moduleSymbol(FILEPROBE_PDF_MODULE, kOpenPdfEntry));
   if (!open) return std::nullopt;
   std::optional<PdfAccess> pdf;
-  open(std::make_shared<const std::string>(testing::readFile(
-           std::string(FILEPROBE_SOURCE_DIR) + "/tests/fixtures/" + std::string(name))),
-       pdf);
+  open(std::make_shared<const std::string>(testing::readFile(testing::fixture(name))), pdf);
   return pdf;
 }
 

@@ -36,7 +36,7 @@ Bitmap noise(int width, int height) {
 }
 
 TEST(RecognizeTesseractTest, RecognitionPastItsDeadlineFails) {
-  const Bitmap page = imageOf(std::string(FILEPROBE_SOURCE_DIR) + "/tests/fixtures/scan_page.png");
+  const Bitmap page = imageOf(testing::fixture("scan_page.png"));
   ASSERT_GT(page.width, 0);
   const RecognizeFunction patient = recognizerWithDeadline(kRecognitionDeadlineMilliseconds);
   const RecognizeFunction hurried = recognizerWithDeadline(1);

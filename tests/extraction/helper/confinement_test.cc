@@ -26,14 +26,11 @@ namespace {
 
 using nlohmann::json;
 using testing::ChildRequest;
+using testing::fixture;
 using testing::TempDir;
 
 constexpr const char* kStrace = "/usr/bin/strace";
 constexpr const char* kConvert = "/usr/bin/convert";
-
-std::string fixture(std::string_view name) {
-  return std::string(FILEPROBE_SOURCE_DIR) + "/tests/fixtures/" + std::string(name);
-}
 
 std::set<std::string> namesIn(const std::string& folder) {
   std::set<std::string> names;

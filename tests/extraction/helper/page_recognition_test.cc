@@ -210,8 +210,7 @@ TEST(ProcessorShareTest, SpareOnlyWhenEveryBusyThreadRan) {
 // read side by side (as many threads as processors, and three whatever
 // the processors) and one after the other, byte for byte the same answer.
 TEST(ParallelRecognitionTest, BuiltHelperAnswersAlikeSideBySideAndOneAfterTheOther) {
-  const std::string scan = testing::readFile(std::string(FILEPROBE_SOURCE_DIR) +
-                                             "/tests/fixtures/three_scans_one_failing.pdf");
+  const std::string scan = testing::readFile(testing::fixture("three_scans_one_failing.pdf"));
   std::map<std::string, std::string> answers;
   for (const std::string road : {"pdf-sequential", "pdf", "pdf-three-engines"}) {
     testing::ChildRequest request;

@@ -20,11 +20,8 @@ namespace {
 using nlohmann::json;
 using testing::ChildOutcome;
 using testing::ChildRequest;
+using testing::fixture;
 using testing::TempDir;
-
-std::string fixture(std::string_view name) {
-  return std::string(FILEPROBE_SOURCE_DIR) + "/tests/fixtures/" + std::string(name);
-}
 
 // The one result line of a run that must end with status 0 and say nothing
 // on standard error.
