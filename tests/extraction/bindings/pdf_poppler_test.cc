@@ -26,7 +26,7 @@ std::optional<Bitmap> renderedForRecognition(const PdfAccess& pdf) {
 
 // A 1200 x 1200 media box whose crop box is its top-left quarter is shown
 // whole; a 1200 x 600 media box with /Rotate 90 is shown upright, as
-// portrait. The extraction job's own test reads the words these keep.
+// portrait. The extraction job's own test reads the words of the cropped one.
 TEST(PdfPopplerTest, RenderingShowsTheWholeMediaBoxUpright) {
   const struct {
     const char* name;

@@ -127,14 +127,6 @@ TEST(PdfRoadTest, JunkIsNeverText) {
             (ExtractionAnswer{"a b", Method::ocr, std::string(kWarningImageRecognised)}));
 }
 
-TEST(PdfRoadTest, AllWarningsInTheirOrder) {
-  FakePdf fake{{{.recognised = std::nullopt}, {.recognised = "found"}, {}, {}, {}}};
-  const std::string expected = std::string(kWarningFirstThreePages) + " " +
-                               std::string(kWarningSomePagesFailed) + " " +
-                               std::string(kWarningOcrMayErr);
-  EXPECT_EQ(run(fake), (ExtractionAnswer{"found", Method::ocr, expected}));
-}
-
 TEST(ImageRoadTest, AnswersByWhatLoadingAndRecognitionGave) {
   const auto recognising = [](std::optional<std::string> text) {
     return [text](const Bitmap&) { return text; };

@@ -143,11 +143,6 @@ TEST(ExtractionJobTest, TextLayersOfJunkAreNotText) {
   // Signs and digits are junk only when the font has no Unicode map.
   EXPECT_EQ(extract(fixture("glyph_codes_capitals_scan.pdf"))["method"], "ocr");
   EXPECT_EQ(extract(fixture("table_of_figures.pdf"))["method"], "text");
-  EXPECT_EQ(extract(fixture("private_use_beside_text.pdf")),
-            (json{{"text",
-                   "Real words stay apart where junk stood\n"
-                   "and the page keeps forty characters."},
-                  {"method", "text"}}));
   // A Korean form whose cut line is a hundred private-use characters.
   EXPECT_EQ(extract(fixture("korean_cut_line.pdf")),
             (json{{"text",
@@ -173,8 +168,6 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       {std::string(FILEPROBE_SOURCE_DIR) + "/samples/demo.png", {"회의록", "file classifier"}},
       // The whole media box: HARBOR lies inside the crop box, VIOLIN outside it.
       {fixture("cropped_scan.pdf"), {"HARBOR", "VIOLIN"}},
-      // Stored a quarter turn to the left, shown upright by /Rotate 90.
-      {fixture("rotated_scan.pdf"), {"UPRIGHT"}},
       // The first frame only.
       {fixture("two_frames.tif"), {"FIRST"}, "SECOND"},
       {fixture("two_frames.gif"), {"FIRST"}, "SECOND"},
