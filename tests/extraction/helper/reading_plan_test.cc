@@ -173,19 +173,13 @@ TEST(ReadingPlanTest, AColumnTheLayoutMissedIsSeenByItsInk) {
 TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
   // Grey text (90) on a grey background (170): a fixed threshold of 128
   // would still part them, but one of 60 or 200 would not.
-  const int width = 4, height = 10;
-  std::vector<unsigned char> pixels(width * height, 170);
-  for (int y = 0; y < 6; ++y) pixels[static_cast<std::size_t>(y * width + 1)] = 90;
-  EXPECT_EQ(inkOf(pixels.data(), width, height).perColumn, (std::vector<int>{0, 6, 0, 0}));
-}
-
-TEST(ReadingPlanTest, ABilevelScansInkIsItsBlackPixels) {
-  // Black 0 on white 255: the best split lies below white, wherever it is.
-  const std::vector<unsigned char> pixels{0, 255, 255, 0, 255, 255};
-  const int threshold = greyOf(pixels.data(), 3, 2).darkThreshold;
-  EXPECT_GE(threshold, 0);
-  EXPECT_LT(threshold, 255);
-  EXPECT_EQ(inkOf(pixels.data(), 3, 2).perColumn, (std::vector<int>{2, 0, 0}));
+  std::vector<unsigned char> grey(40, 170);
+  for (std::size_t y = 0; y < 6; ++y) grey[y * 4 + 1] = 90;
+  EXPECT_EQ(inkOf(grey.data(), 4, 10).perColumn, (std::vector<int>{0, 6, 0, 0}));
+  // A 1-bit scan, black 0 on white 255: its ink is its black pixels, so the
+  // split lies at or above black and below white.
+  const std::vector<unsigned char> bilevel{0, 255, 255, 0, 255, 255};
+  EXPECT_EQ(inkOf(bilevel.data(), 3, 2).perColumn, (std::vector<int>{2, 0, 0}));
 }
 
 TEST(ReadingPlanTest, ADarkGroundIsToldByTheShareOfDarkPixels) {
