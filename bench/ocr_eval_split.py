@@ -25,7 +25,9 @@ digest of what it read), since they do not change while fileprobe is tuned;
 their times are those of the run that filled the cache (--refresh-cli runs
 the CLI again, for a time ratio measured under the same load).
 Documents run in --jobs workers (2 by default), each document's readers one
-after another, every reader on one thread (OMP_THREAD_LIMIT=1).
+after another, every reader on one thread (OMP_THREAD_LIMIT=1). The run
+gives the highest one-minute load average it saw, and says so when other
+work ran beside it: then its times are not evidence.
 """
 import argparse
 import concurrent.futures
@@ -56,6 +58,11 @@ PAGE_MARGIN = 0.05     # no page worse than the better CLI reading by more
 TWIN_MARGIN = 0.02     # a turned page against the same page upright
 TIME_RATIO = 1.2       # fileprobe's time against --psm 3
 OVERALL_FACTOR = 0.5   # overall mean against the better CLI setting's
+# A run's own workers keep the load near their number; a load this far
+# above it means something else ran beside the run (a build compiling
+# beside one made fileprobe's and the CLI's times up to three times longer).
+LOAD_MARGIN = 1.0
+LOAD_SAMPLE_SECONDS = 30
 
 
 class Document:
@@ -202,6 +209,14 @@ def cli_reading(document, mode, cache, refresh=False):
 
 
 # ---------------------------------------------------------------- summary
+
+def watch_load(done, loads):
+    """Samples the one-minute load average into `loads` until `done`."""
+    while True:
+        loads.append(os.getloadavg()[0])
+        if done.wait(LOAD_SAMPLE_SECONDS):
+            return
+
 
 def mean(values):
     values = list(values)
@@ -430,14 +445,25 @@ def main():
 
     # Largest first, so that the workers finish together.
     order = sorted(documents, key=lambda d: -os.path.getsize(d.path))
+    done = threading.Event()
+    loads = []
+    watcher = threading.Thread(target=watch_load, args=(done, loads), daemon=True)
+    watcher.start()
     with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
         for future in [pool.submit(read, d) for d in order]:
             future.result()
     wall = time.monotonic() - started
+    done.set()
+    watcher.join()
 
     summarise(documents, results, columns)
     print("\nwall time %.0f s for %d documents with %d workers" % (wall, len(documents),
                                                                   args.jobs))
+    busiest = max(loads, default=0.0)
+    print("load average (1 min) at most %.1f during the run" % busiest)
+    if busiest > args.jobs + LOAD_MARGIN:
+        print("NOTE  other work ran beside this run: its times are not evidence; "
+              "time a build with nothing else running")
     if args.json:
         with open(args.json, "w", encoding="utf-8") as f:
             json.dump({"build": os.path.abspath(args.build), "baseline": args.baseline,
