@@ -7,8 +7,8 @@ Base inputs are made here (a small PDF with a text layer, PNG, JPEG, GIF and
 TIFF images with text) plus every fixture under tests/fixtures; from them it
 derives truncations, bit flips and swapped bytes, and a set of hand-made
 hostile files (a PDF whose cross-reference chain loops, a PNG claiming
-100000x100000 pixels, a JPEG with megabytes of EXIF, an image named .pdf and
-a PDF named .png), and runs each base input once as it is. Every run must write exactly one JSON line with a method
+100000x100000 pixels and a BMP 20000x20000, a JPEG with megabytes of EXIF,
+an image named .pdf and a PDF named .png), and runs each base input once as it is. Every run must write exactly one JSON line with a method
 of "text", "ocr" or "filename", exit 0, write nothing to standard error,
 stay under the helper's memory limit and end within its processor bound,
 and carry no junk character (private use, U+FFFD, C0 or C1 controls other
@@ -86,6 +86,16 @@ def huge_claim_png():
     return png(100000, 100000, b"\x00" * 64)
 
 
+def huge_claim_bmp():
+    """A run-length encoded BMP whose few bytes claim 20000x20000 pixels, 1.6 GB
+    decoded."""
+    palette = b"\x00\x00\x00\x00\xff\xff\xff\x00"
+    pixels = b"\x00\x01"  # end of the bitmap
+    offset = 14 + 40 + len(palette)
+    info = struct.pack("<IiiHHIIiiII", 40, 20000, 20000, 1, 8, 1, len(pixels), 0, 0, 2, 0)
+    return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + info + palette + pixels
+
+
 def with_huge_exif(jpeg):
     """A JPEG with sixty 64 KiB APP1 segments of EXIF after its SOI marker."""
     tiff = b"II*\x00\x08\x00\x00\x00" + struct.pack("<H", 0xFFFF)  # 65535 entries claimed
@@ -120,7 +130,7 @@ def base_inputs(folder):
             path = os.path.join(FIXTURES, name)
             suffix = name.rsplit(".", 1)[-1].lower()
             if os.path.isfile(path) and os.path.getsize(path) < 4 * 1024 * 1024 and \
-                    suffix in ("pdf", "png", "jpg", "jpeg", "gif", "tif", "tiff", "webp"):
+                    suffix in ("pdf", "png", "jpg", "jpeg", "gif", "tif", "tiff", "webp", "bmp"):
                 with open(path, "rb") as f:
                     inputs["fixture-" + name] = f.read()
     return inputs
@@ -135,6 +145,7 @@ def mutations(inputs, count, rng):
     first, then random mutants."""
     hostile = [("xref-loop", "pdf", looping_xref_pdf()),
                ("huge-claim", "png", huge_claim_png()),
+               ("huge-claim-bmp", "bmp", huge_claim_bmp()),
                ("image-named-pdf", "pdf", inputs["png"]),
                ("pdf-named-png", "png", inputs["pdf"]),
                ("empty", "png", b""),

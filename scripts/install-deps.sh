@@ -8,7 +8,8 @@ packages=(
   cmake ninja-build g++ make pkg-config
   # libraries of the program
   nlohmann-json3-dev libutf8proc-dev nettle-dev libacl1-dev libseccomp-dev
-  libpoppler-cpp-dev libpoppler-private-dev libvips-dev libglib2.0-dev libtesseract-dev
+  libpoppler-cpp-dev libpoppler-private-dev libvips-dev libglib2.0-dev libgdk-pixbuf-2.0-dev
+  libtesseract-dev
   tesseract-ocr-kor tesseract-ocr-eng tesseract-ocr-osd
   # tests: GoogleTest, attribute and flag tools, fixture makers
   googletest libgtest-dev attr acl e2fsprogs btrfs-progs python3

@@ -1,12 +1,16 @@
-// The image road's binding to libvips.
+// The image road's binding to libvips, and to gdk-pixbuf for BMP files.
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gmodule.h>
 
 #include <vips/vips.h>
 // Not part of vips.h, and needs it first.
 #include <vips/vector.h>
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include "extraction/helper/bmp_header.h"
 #include "extraction/helper/helper_bindings.h"
 
 namespace fileprobe {
@@ -86,18 +90,9 @@ bool step(ImageRef& ref, Operation operation) {
   return true;
 }
 
-// The first image of `bytes` as a grey bitmap, by the loaders opened so far.
-std::optional<Bitmap> decoded(const std::string& bytes) {
-  VipsSource* source = vips_source_new_from_memory(bytes.data(), bytes.size());
-  if (!source) return std::nullopt;
-  ImageRef ref;
-  // First page only, fitted into the box, never enlarged, turned upright
-  // by its EXIF orientation (thumbnail's default).
-  const int loaded = vips_thumbnail_source(source, &ref.image, kLongestSide, "height", kLongestSide,
-                                           "size", VIPS_SIZE_DOWN, nullptr);
-  g_object_unref(source);
-  if (loaded != 0 || !ref.image) return std::nullopt;
-
+// `ref`'s image as a grey bitmap: made sRGB, flattened onto white where it
+// has an alpha channel, made grey and decoded into one buffer.
+std::optional<Bitmap> greyBitmap(ImageRef& ref) {
   const bool grey =
       step(ref,
            [](VipsImage* in, VipsImage** out) {
@@ -134,9 +129,92 @@ std::optional<Bitmap> decoded(const std::string& bytes) {
   return bitmap;
 }
 
+// `in` fitted into the box, never enlarged.
+int fitted(VipsImage* in, VipsImage** out) {
+  return vips_thumbnail_image(in, out, kLongestSide, "height", kLongestSide, "size", VIPS_SIZE_DOWN,
+                              nullptr);
+}
+
+// The first image of `bytes` as a grey bitmap, by the loaders opened so far.
+std::optional<Bitmap> decoded(const std::string& bytes) {
+  VipsSource* source = vips_source_new_from_memory(bytes.data(), bytes.size());
+  if (!source) return std::nullopt;
+  ImageRef ref;
+  // First page only, fitted into the box, never enlarged, turned upright
+  // by its EXIF orientation (thumbnail's default).
+  const int loaded = vips_thumbnail_source(source, &ref.image, kLongestSide, "height", kLongestSide,
+                                           "size", VIPS_SIZE_DOWN, nullptr);
+  g_object_unref(source);
+  if (loaded != 0 || !ref.image) return std::nullopt;
+  return greyBitmap(ref);
+}
+
+// 8-bit pixels, rows packed one after another.
+struct Packed {
+  std::vector<std::uint8_t> pixels;
+  int width = 0, height = 0, bands = 0;
+};
+
+// The image of the BMP file in `bytes`, decoded whole by gdk-pixbuf's BMP
+// loader alone; nothing when it is too large to decode whole or cannot be
+// decoded.
+std::optional<Packed> decodedBmp(const std::string& bytes) {
+  const std::optional<ImageSize> size = bmpSize(bytes);
+  if (!size || !decodableWhole(*size)) return std::nullopt;
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("bmp", nullptr);
+  if (!loader) return std::nullopt;
+  const bool written = gdk_pixbuf_loader_write(
+      loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), nullptr);
+  // Closed whatever the write gave: a loader is not freed open.
+  const bool closed = gdk_pixbuf_loader_close(loader, nullptr);
+  GdkPixbuf* pixbuf = written && closed ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+  std::optional<Packed> out;
+  if (pixbuf && gdk_pixbuf_get_bits_per_sample(pixbuf) == 8 &&
+      decodableWhole({gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf)})) {
+    Packed packed;
+    packed.width = gdk_pixbuf_get_width(pixbuf);
+    packed.height = gdk_pixbuf_get_height(pixbuf);
+    packed.bands = gdk_pixbuf_get_n_channels(pixbuf);
+    // Rows are padded to whole words; libvips takes them packed.
+    const std::size_t row =
+        static_cast<std::size_t>(packed.width) * static_cast<std::size_t>(packed.bands);
+    const std::size_t stride = static_cast<std::size_t>(gdk_pixbuf_get_rowstride(pixbuf));
+    const guchar* first = gdk_pixbuf_read_pixels(pixbuf);
+    const std::size_t rows = static_cast<std::size_t>(packed.height);
+    packed.pixels.resize(row * rows);
+    for (std::size_t y = 0; y < rows; ++y) {
+      std::memcpy(packed.pixels.data() + row * y, first + stride * y, row);
+    }
+    out = std::move(packed);
+  }
+  g_object_unref(loader);
+  return out;
+}
+
+// The image of the BMP file in `bytes` as a grey bitmap, fitted into the box.
+std::optional<Bitmap> decodedAsBmp(const std::string& bytes) {
+  const std::optional<Packed> whole = decodedBmp(bytes);
+  if (!whole) return std::nullopt;
+  ImageRef ref;
+  // Kept by `whole`, which outlives the pipeline.
+  ref.image = vips_image_new_from_memory(whole->pixels.data(), whole->pixels.size(), whole->width,
+                                         whole->height, whole->bands, VIPS_FORMAT_UCHAR);
+  if (!ref.image) return std::nullopt;
+  const bool fit =
+      step(ref,
+           [](VipsImage* in, VipsImage** out) {
+             return vips_copy(in, out, "interpretation", VIPS_INTERPRETATION_sRGB, nullptr);
+           }) &&
+      step(ref, fitted);
+  if (!fit) return std::nullopt;
+  return greyBitmap(ref);
+}
+
 std::optional<Bitmap> loadWithVips(const std::string& bytes) {
   if (!startVips() || bytes.empty()) return std::nullopt;
   std::optional<Bitmap> bitmap = decoded(bytes);
+  // Before the modules, which would offer ImageMagick's loader, blocked.
+  if (!bitmap) bitmap = decodedAsBmp(bytes);
   if (!bitmap && openLoaderModules()) bitmap = decoded(bytes);
   return bitmap;
 }

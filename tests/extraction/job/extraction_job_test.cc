@@ -179,6 +179,8 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       // Its loader is a libvips module, which the helper opens only when the
       // built-in loaders do not know the file.
       {fixture("photo.heic"), {"HEIF photo"}},
+      // libvips has no BMP loader but ImageMagick's, which stays blocked.
+      {fixture("scan_rle8.bmp"), {"Windows bitmap", "비트맵 문서"}},
       // Turned a quarter or upside down in the pixels, with neither EXIF
       // orientation nor /Rotate.
       {fixture("turned_scan.png"), turned},
