@@ -123,9 +123,10 @@ std::vector<unsigned char> packedBytes(Pix* pix) {
   return packed;
 }
 
-// Dark pixels per column and per row of `pix`, an 8-bit grey image.
-reading::Ink inkOf(Pix* pix) {
-  return reading::inkOf(packedBytes(pix).data(), pixGetWidth(pix), pixGetHeight(pix));
+// Dark pixels per column and per row of `pix`, an 8-bit grey image, and
+// per column on the rows none of `shapes` lies on.
+reading::Ink inkOf(Pix* pix, const std::vector<Box>& shapes) {
+  return reading::inkOf(packedBytes(pix).data(), pixGetWidth(pix), pixGetHeight(pix), shapes);
 }
 
 // The paper's level is found in tiles of kPaperTileWidth x kPaperTileHeight
@@ -292,7 +293,7 @@ bool isTextBlock(tesseract::PageIterator& at) { return PTIsTextType(at.BlockType
 // Lays `page` out at its size: lines, words and text blocks.
 void layOut(tesseract::TessBaseAPI& engine, Page& page) {
   page.layout =
-      reading::Layout{pixGetWidth(page.pix.pix), pixGetHeight(page.pix.pix), {}, {}, {}, {}};
+      reading::Layout{pixGetWidth(page.pix.pix), pixGetHeight(page.pix.pix), {}, {}, {}, {}, {}};
   page.blocks.clear();
   engine.SetPageSegMode(tesseract::PSM_AUTO);
   setImage(engine, page.pix.pix, page.ppi);
@@ -314,9 +315,10 @@ void layOut(tesseract::TessBaseAPI& engine, Page& page) {
     } while (at->Next(tesseract::RIL_WORD));
   }
   page.measures = reading::measure(page.layout);
-  reading::Ink ink = inkOf(page.pix.pix);
+  reading::Ink ink = inkOf(page.pix.pix, reading::tallShapes(page.layout, page.measures));
   page.layout.inkPerColumn = std::move(ink.perColumn);
   page.layout.inkPerRow = std::move(ink.perRow);
+  page.layout.inkPerColumnBesideShapes = std::move(ink.perColumnBesideShapes);
 }
 
 // The text blocks of `page`, found on a copy reduced to the layout's word

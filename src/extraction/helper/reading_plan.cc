@@ -176,6 +176,10 @@ constexpr double kLowestBand = 0.5;
 constexpr double kOneLineHeight = 1.7;
 // A band's margin above and below its ink, in word heights.
 constexpr double kBandMargin = 0.1;
+// A line of the layout taller than this many word heights is no line of
+// text, nor a few lines taken for one, but a shape (a photo, a dark band
+// along the page's top or bottom).
+constexpr double kTallestLines = 6;
 
 int median(std::vector<int> values) {
   if (values.empty()) return 0;
@@ -436,11 +440,18 @@ bool darkSurroundings(const Edges& edges, double borderShare) {
   return edged && borderShare <= kLargestSurroundingsShare;
 }
 
-Ink inkOf(const unsigned char* pixels, int width, int height) {
+Ink inkOf(const unsigned char* pixels, int width, int height, const std::vector<Box>& shapes) {
   Ink ink;
   ink.perColumn.assign(static_cast<std::size_t>(std::max(width, 0)), 0);
   ink.perRow.assign(static_cast<std::size_t>(std::max(height, 0)), 0);
+  ink.perColumnBesideShapes.assign(static_cast<std::size_t>(std::max(width, 0)), 0);
   if (width <= 0 || height <= 0) return ink;
+  std::vector<bool> besideShapes(static_cast<std::size_t>(height), true);
+  for (const Box& shape : shapes) {
+    for (int y = std::max(shape.top, 0); y < std::min(shape.bottom, height); ++y) {
+      besideShapes[static_cast<std::size_t>(y)] = false;
+    }
+  }
   const int threshold = greyOf(pixels, width, height).darkThreshold;
   const auto at = [&](int x, int y) {
     return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
@@ -451,9 +462,19 @@ Ink inkOf(const unsigned char* pixels, int width, int height) {
       if (at(x, y) > threshold) continue;
       ++ink.perColumn[static_cast<std::size_t>(x)];
       ++ink.perRow[static_cast<std::size_t>(y)];
+      if (besideShapes[static_cast<std::size_t>(y)]) {
+        ++ink.perColumnBesideShapes[static_cast<std::size_t>(x)];
+      }
     }
   }
   return ink;
+}
+
+std::vector<Box> tallShapes(const Layout& layout, const Measures& page) {
+  std::vector<Box> shapes;
+  std::copy_if(layout.lines.begin(), layout.lines.end(), std::back_inserter(shapes),
+               [&](const Box& line) { return line.height() > kTallestLines * page.wordHeight; });
+  return shapes;
 }
 
 double levellingDegrees(const Skew& measured) {
@@ -721,6 +742,55 @@ float layoutScale(const Measures& page) {
   return scale > kLargestReducedLayoutScale ? 1.0f : static_cast<float>(scale);
 }
 
+Box acrossText(const Layout& layout, const Measures& page, const std::vector<Box>& blocks) {
+  const Box whole{0, 0, layout.width, layout.height};
+  const std::vector<int>& ink = layout.inkPerColumnBesideShapes;
+  if (barelyLaidOut(page) || page.wordHeight <= 0 ||
+      ink.size() != static_cast<std::size_t>(layout.width)) {
+    return whole;
+  }
+  int left = layout.width, right = 0;
+  const auto take = [&](const Box& box) {
+    left = std::min(left, box.left);
+    right = std::max(right, box.right);
+  };
+  for (const Box& block : blocks) take(block);
+  for (const Box& word : layout.words) {
+    if (isWordSized(word, page.wordHeight)) take(word);
+  }
+  left = std::max(left, 0);
+  right = std::min(right, layout.width);
+  if (left >= right) return whole;
+  const double blank = kGutterInkShare * typicalInk(ink);
+  const int gutter = gutterWidth(page);
+  // The last inked column from `from` on, stepping by `step`, before a
+  // gutter's width of blank columns.
+  const auto reach = [&](int from, int step) {
+    int edge = from, blankRun = 0;
+    for (int x = from + step; x >= 0 && x < layout.width && blankRun < gutter; x += step) {
+      if (ink[static_cast<std::size_t>(x)] <= blank) {
+        ++blankRun;
+      } else {
+        blankRun = 0;
+        edge = x;
+      }
+    }
+    return edge;
+  };
+  // A side with nothing but paper beyond stays as it is: the page there
+  // reads as it always did.
+  const auto inked = [&](int from, int to) {
+    return std::any_of(ink.begin() + from, ink.begin() + to,
+                       [blank](int count) { return count > blank; });
+  };
+  Box across = whole;
+  const int stripeLeft = std::max(0, reach(left, -1) - gutter);
+  const int stripeRight = std::min(layout.width, reach(right - 1, 1) + 1 + gutter);
+  if (inked(0, stripeLeft)) across.left = stripeLeft;
+  if (inked(stripeRight, layout.width)) across.right = stripeRight;
+  return across;
+}
+
 Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks,
                  bool latinPrint) {
   const Box whole{0, 0, layout.width, layout.height};
@@ -736,8 +806,13 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
     // One column: read whole, so nothing the blocks missed is left out;
     // by its bands too where blank rows part its lines.
     plan.segmentation = Segmentation::kOneBlock;
-    plan.regions = {Region{whole}};
+    const Box across = acrossText(layout, page, blocks);
+    plan.regions = {Region{across}};
     plan.bands = lineBands(layout, page);
+    for (Region& band : plan.bands) {
+      band.box.left = across.left;
+      band.box.right = across.right;
+    }
   } else if (layoutScale(page) == 1.0f &&
              (latinPrint || readWordHeight <= kLargestLayoutWordHeight)) {
     // Small print read at a size the engine lays out well: it reads the

@@ -39,11 +39,17 @@ struct Layout {
   // Dark pixels in each row of pixels, top to bottom (empty when not
   // counted): lines of text stand apart with blank rows between them.
   std::vector<int> inkPerRow;
+  // Dark pixels in each column of pixels on the rows no tall shape of the
+  // layout lies on (empty when not counted): what lies beside the text
+  // stands apart from it by blank paper there, whatever dark borders run
+  // above and below the page.
+  std::vector<int> inkPerColumnBesideShapes;
 };
 
 struct Ink {
   std::vector<int> perColumn;
   std::vector<int> perRow;
+  std::vector<int> perColumnBesideShapes;
 };
 
 // How the grey levels of an 8-bit grey image part in two: the level at
@@ -87,8 +93,9 @@ struct Edges {
 bool darkSurroundings(const Edges& edges, double borderShare);
 
 // Dark pixels (at or below the image's dark threshold) in each column and each row of
-// an 8-bit grey image whose rows are packed `width` bytes apart.
-Ink inkOf(const unsigned char* pixels, int width, int height);
+// an 8-bit grey image whose rows are packed `width` bytes apart, and in each
+// column on the rows none of `shapes` lies on.
+Ink inkOf(const unsigned char* pixels, int width, int height, const std::vector<Box>& shapes = {});
 
 // How the lines of a page lie, as measured before it is laid out: the
 // turn in degrees, clockwise, that levels them, and how sure the measure
@@ -117,6 +124,10 @@ struct Measures {
 };
 
 Measures measure(const Layout& layout);
+
+// What the layout gives as lines of their own but is far taller than a few
+// lines of text: a photo, a dark border above or below the page.
+std::vector<Box> tallShapes(const Layout& layout, const Measures& page);
 
 // How well the engine read something, summed over its words.
 struct Confidence {
@@ -260,6 +271,16 @@ float layoutScale(const Measures& page);
 // for columns of its own, but it does not join columns, so blocks that
 // stand one above another there stay so reduced.
 bool findBlocksReduced(const Measures& page, const std::vector<Box>& blocks);
+
+// The stripe of the page's whole height that a page of one column is read
+// across: its text blocks and words, and the ink joined to them (the ends
+// of lines the layout cut short), up to a gutter's width of blank paper on
+// either side; what stands beyond (a book's torn edge or binding, a
+// scanner's dark border) would be read as letters at the start or end of
+// every line. A side with nothing but paper beyond keeps the page's edge;
+// the whole page when that ink was not counted or its layout found too
+// little to tell.
+Box acrossText(const Layout& layout, const Measures& page, const std::vector<Box>& blocks);
 
 // The plan for a page. `blocks`: the text blocks the engine found (in the
 // page's coordinates and reading order), from a layout at layoutScale.

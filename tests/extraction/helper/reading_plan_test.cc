@@ -13,7 +13,7 @@ namespace {
 // A page of `rows` rows of `words` words each, `wordHeight` high, in
 // `columns` columns; its lines as the layout gives them.
 Layout textPage(int width, int height, int rows, int columns, int wordHeight) {
-  Layout page{width, height, {}, {}, {}, {}};
+  Layout page{width, height, {}, {}, {}, {}, {}};
   const int columnWidth = width / columns;
   const int wordWidth = 3 * wordHeight;
   for (int column = 0; column < columns; ++column) {
@@ -164,7 +164,7 @@ TEST(ReadingPlanTest, AColumnTheLayoutMissedIsSeenByItsInk) {
   EXPECT_TRUE(gutterColumns(page, measure(page)).empty());
   // A page whose layout found no words has no measure of a column or a
   // gutter: the blank between two large words is no gutter.
-  Layout strip{900, 260, {}, {}, {}, {}};
+  Layout strip{900, 260, {}, {}, {}, {}, {}};
   strip.inkPerColumn.assign(900, 40);
   for (int x = 400; x < 440; ++x) strip.inkPerColumn[static_cast<std::size_t>(x)] = 0;
   EXPECT_TRUE(gutterColumns(strip, measure(strip)).empty());
@@ -180,6 +180,49 @@ TEST(ReadingPlanTest, InkIsCountedAgainstTheImagesOwnGreyLevels) {
   // split lies at or above black and below white.
   const std::vector<unsigned char> bilevel{0, 255, 255, 0, 255, 255};
   EXPECT_EQ(inkOf(bilevel.data(), 3, 2).perColumn, (std::vector<int>{2, 0, 0}));
+  // Beside shapes: the rows a shape lies on are not counted.
+  EXPECT_EQ(inkOf(grey.data(), 4, 10, {Box{0, 0, 4, 2}}).perColumnBesideShapes,
+            (std::vector<int>{0, 4, 0, 0}));
+}
+
+// A page 2000 px wide whose 10 rows of 30 px words stand from 400 to 1600,
+// inked there; a shape holding no text inked from 0 to `edge`.
+Layout besideAnEdge(int edge) {
+  Layout page = textPage(1260, 700, 10, 1, 30);
+  page.width = 2000;
+  for (Box& box : page.words) box.left += 370, box.right += 370;
+  for (Box& box : page.lines) box.left += 370, box.right += 370;
+  page.inkPerColumnBesideShapes.assign(2000, 0);
+  for (int x = 400; x < 1600; ++x) page.inkPerColumnBesideShapes[static_cast<std::size_t>(x)] = 90;
+  for (int x = 0; x < edge; ++x) page.inkPerColumnBesideShapes[static_cast<std::size_t>(x)] = 300;
+  return page;
+}
+
+TEST(ReadingPlanTest, AColumnIsReadWithoutTheDarkEdgeBesideIt) {
+  // A book's torn edge beside the text, paper between: read up to a
+  // gutter's width of the paper, its bands too.
+  Layout page = besideAnEdge(200);
+  const Measures measures = measure(page);
+  const Plan plan = planReading(page, measures, {}, false);
+  ASSERT_EQ(plan.regions.size(), 1u);
+  const Box across = plan.regions.front().box;
+  EXPECT_GT(across.left, 200);
+  EXPECT_LT(across.left, 400);
+  EXPECT_EQ(across.right, 2000) << "nothing but paper on the right";
+  EXPECT_EQ(across.height(), 700);
+  // Ink joined to the text is its own, though the layout cut its lines short.
+  for (int x = 1600; x < 1800; ++x) page.inkPerColumnBesideShapes[static_cast<std::size_t>(x)] = 60;
+  for (int x = 1900; x < 2000; ++x)
+    page.inkPerColumnBesideShapes[static_cast<std::size_t>(x)] = 300;
+  const Box wider = acrossText(page, measures, {});
+  EXPECT_GT(wider.right, 1800);
+  EXPECT_LT(wider.right, 1900);
+  // Nothing but paper beside the text: the page whole, as it always read.
+  const Layout plain = besideAnEdge(0);
+  EXPECT_EQ(acrossText(plain, measure(plain), {}), (Box{0, 0, 2000, 700}));
+  // An edge joined to the text by less than a gutter is not told apart.
+  const Layout joined = besideAnEdge(380);
+  EXPECT_EQ(acrossText(joined, measure(joined), {}), (Box{0, 0, 2000, 700}));
 }
 
 TEST(ReadingPlanTest, ADarkGroundIsToldByTheShareOfDarkPixels) {
@@ -199,7 +242,7 @@ TEST(ReadingPlanTest, ADarkGroundIsToldByTheShareOfDarkPixels) {
   EXPECT_EQ(groundOf(0.9), Ground::kDark) << "a sign";
   // Lines that read badly are read again inverted only where the dark
   // pixels cover more than print does.
-  Layout page{100, 100, {}, {}, {}, {}};
+  Layout page{100, 100, {}, {}, {}, {}, {}};
   page.inkPerRow.assign(100, 0);
   std::fill_n(page.inkPerRow.begin(), 30, 100);
   EXPECT_FALSE(mayHoldLightOnDark(page)) << "a scan with dark edges";
@@ -230,7 +273,7 @@ TEST(ReadingPlanTest, APageIsLevelledOnlyWhenTheMeasureIsSureItLiesAskew) {
 // Rows of ink for lines of `wordHeight`, each `inked` true or a gap of
 // blank rows; rows between are filled with `between` dark pixels.
 Layout inkedRows(const std::vector<std::pair<int, bool>>& runs, int between = 0) {
-  Layout page{2000, 0, {}, {}, {}, {}};
+  Layout page{2000, 0, {}, {}, {}, {}, {}};
   for (const auto& [rows, inked] : runs) {
     page.inkPerRow.insert(page.inkPerRow.end(), static_cast<std::size_t>(rows),
                           inked ? 400 : between);
@@ -308,15 +351,15 @@ TEST(ReadingPlanTest, LinesPartedByBlankRowsAreReadBandByBand) {
 TEST(ReadingPlanTest, WordsStandingOnEndAreASidewaysPage) {
   const Layout upright = textPage(2000, 2400, 30, 1, 30);
   EXPECT_FALSE(looksSideways(upright));
-  Layout turned{2400, 2000, {}, {}, {}, {}};
+  Layout turned{2400, 2000, {}, {}, {}, {}, {}};
   for (const Box& word : upright.words) {
     turned.words.push_back(Box{word.top, word.left, word.bottom, word.right});
   }
   EXPECT_TRUE(looksSideways(turned));
   // The layout of a turned page of Hangul cuts its lines into syllables,
   // square words; its lines still stand on end, and upright they lie.
-  Layout syllables{440, 1044, {}, {}, {}, {}};
-  Layout uprightSyllables{1044, 440, {}, {}, {}, {}};
+  Layout syllables{440, 1044, {}, {}, {}, {}, {}};
+  Layout uprightSyllables{1044, 440, {}, {}, {}, {}, {}};
   for (int line = 0; line < 6; ++line) {
     const int across = 40 + line * 60;
     syllables.lines.push_back(Box{across, 100, across + 24, 900});
@@ -346,7 +389,7 @@ TEST(ReadingPlanTest, SampleLinesAreWholeLinesNotLowPieces) {
 TEST(ReadingPlanTest, PiecesOfALineCountAsOneRow) {
   // The layout gives a line of large Hangul as an upper and a lower piece
   // and a lone final consonant.
-  Layout page{2000, 300, {}, {}, {}, {}};
+  Layout page{2000, 300, {}, {}, {}, {}, {}};
   for (int row = 0; row < 4; ++row) {
     const int top = 20 + 60 * row;
     page.words.push_back(Box{20, top, 600, top + 36});
@@ -359,7 +402,7 @@ TEST(ReadingPlanTest, PiecesOfALineCountAsOneRow) {
 TEST(ReadingPlanTest, SliversOfLinesAreNoWords) {
   // The layout of a strip of 26 px text gave four of its words, and five
   // slivers 2 to 6 px high across its lines.
-  Layout page{1092, 106, {}, {}, {}, {}};
+  Layout page{1092, 106, {}, {}, {}, {}, {}};
   for (const int left : {675, 736, 820, 932}) page.words.push_back(Box{left, 24, left + 60, 50});
   for (const Box sliver : {Box{442, 35, 1008, 39}, Box{442, 36, 1008, 38}, Box{356, 36, 1008, 40},
                            Box{558, 35, 1008, 40}, Box{356, 40, 923, 46}}) {
