@@ -10,6 +10,7 @@
 namespace fileprobe {
 namespace {
 
+// `value`'s lowest `count` bytes (at most 4), least significant first.
 void put(std::string& bytes, std::uint32_t value, int count) {
   for (int i = 0; i < count; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
@@ -19,7 +20,7 @@ void put(std::string& bytes, std::uint32_t value, int count) {
 std::string headers(std::uint32_t headerBytes, std::int64_t width, std::int64_t height,
                     int sideBytes = 4) {
   std::string bytes = "BM";
-  put(bytes, 0, 12);
+  bytes.append(12, '\0');
   put(bytes, headerBytes, 4);
   put(bytes, static_cast<std::uint32_t>(width), sideBytes);
   put(bytes, static_cast<std::uint32_t>(height), sideBytes);
