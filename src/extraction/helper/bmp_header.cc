@@ -12,6 +12,9 @@ constexpr std::size_t kFileHeaderBytes = 14;
 // Every later one (Windows 3.x and on, OS/2 2.x) is larger and holds a
 // 32-bit signed width and height at the same place.
 constexpr std::uint32_t kCoreHeaderBytes = 12;
+// The smallest of those later headers (OS/2 2.x cut to its first fields):
+// its size, width, height, planes and bits a pixel.
+constexpr std::uint32_t kSmallestLaterHeaderBytes = 16;
 constexpr std::size_t kWidthAt = kFileHeaderBytes + 4;
 
 // Decoded whole as 8-bit RGBA before it is reduced: 4 bytes a pixel, at
@@ -44,7 +47,7 @@ std::optional<ImageSize> bmpSize(std::string_view bytes) {
     size.width = littleEndian(bytes, kWidthAt, 2);
     size.height = littleEndian(bytes, kWidthAt + 2, 2);
   } else {
-    if (headerBytes < 16) return std::nullopt;
+    if (headerBytes < kSmallestLaterHeaderBytes) return std::nullopt;
     size.width = signed32(littleEndian(bytes, kWidthAt, 4));
     // Rows stored from the top down have a negative height.
     const std::int64_t height = signed32(littleEndian(bytes, kWidthAt + 4, 4));
