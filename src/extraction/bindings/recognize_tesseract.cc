@@ -269,13 +269,55 @@ constexpr l_int32 kSurroundingsGrowth = 5;
 // grey at this rank from the darkest is the paper's.
 constexpr l_float32 kPaperRank = 0.9f;
 
-// Paints the pixels of `pix` under `surroundings` the grey of its paper.
-void paintOut(Pix* pix, Pix* surroundings) {
+// Paints the pixels of `pix` under `mask`, grown by `growth`, the grey of
+// its paper.
+void paintOut(Pix* pix, Pix* mask, l_int32 growth) {
   l_uint32 paper = kLightest;
   pixGetRankValue(pix, 1, kPaperRank, &paper);
-  const PixRef grown(
-      pixDilateBrick(nullptr, surroundings, kSurroundingsGrowth, kSurroundingsGrowth));
-  pixPaintThroughMask(pix, grown.pix ? grown.pix : surroundings, 0, 0, paper);
+  // The rank of a page whose paper is white comes back as 256, which an
+  // 8-bit pixel takes for 0: the mask would be painted black.
+  paper = std::min<l_uint32>(paper, kLightest);
+  const PixRef grown(pixDilateBrick(nullptr, mask, growth, growth));
+  pixPaintThroughMask(pix, grown.pix ? grown.pix : mask, 0, 0, paper);
+}
+
+// A rule's box is at least this many times as long as it is broad, and a
+// rule levelled to half a degree still is.
+constexpr l_float32 kRuleShape = 20;
+// A rule is painted out with the pixel beside it on either side: the grey
+// edges of a scanned rule, left behind, would still read as a line.
+constexpr l_int32 kRuleGrowth = 3;
+
+// The rules and borders of `pix`, an 8-bit grey image whose pixels at or
+// below `threshold` are dark: dark runs across or down at least `length`
+// long, where they are at most `thickness` thick; nothing when it has none
+// or leptonica cannot tell.
+std::optional<PixRef> rulesOf(Pix* pix, int threshold, int length, int thickness) {
+  const PixRef dark(pixThresholdToBinary(pix, threshold + 1));
+  PixRef rules(pixCreate(pixGetWidth(pix), pixGetHeight(pix), 1));
+  if (!dark.pix || !rules.pix) return std::nullopt;
+  for (const bool across : {true, false}) {
+    const PixRef runs(across ? pixOpenCompBrick(nullptr, dark.pix, length, 1)
+                             : pixOpenCompBrick(nullptr, dark.pix, 1, length));
+    if (!runs.pix) return std::nullopt;
+    // What is thicker the other way is a bar or print run together, and stays.
+    const PixRef thick(across ? pixOpenCompBrick(nullptr, runs.pix, 1, thickness + 1)
+                              : pixOpenCompBrick(nullptr, runs.pix, thickness + 1, 1));
+    if (!thick.pix) return std::nullopt;
+    pixSubtract(runs.pix, runs.pix, thick.pix);
+    // A rule is straight: what lies askew or bends (the torn edge of a
+    // page on a dark scanner lid, cut thin where it meets the paper) is
+    // far less long for its breadth.
+    const PixRef straight(
+        pixSelectByWidthHeightRatio(runs.pix, across ? kRuleShape : 1 / kRuleShape, 8,
+                                    across ? L_SELECT_IF_GTE : L_SELECT_IF_LTE, nullptr));
+    if (!straight.pix) return std::nullopt;
+    pixOr(rules.pix, rules.pix, straight.pix);
+  }
+  l_int32 none = 1;
+  pixZero(rules.pix, &none);
+  if (none) return std::nullopt;
+  return rules;
 }
 
 // A page as it is read: its pixels and what its layout showed.
@@ -577,6 +619,19 @@ tesseract::PageSegMode segmentationOf(reading::Segmentation segmentation,
 Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
   Pix* pix = page.pix.pix;
   double ppi = page.ppi;
+  // Rules are found at the page's size, before it is enlarged: a fraction
+  // of the pixels to search.
+  PixRef withoutRules;
+  if (plan.shortestRule > 0) {
+    const std::optional<PixRef> rules =
+        rulesOf(pix, page.darkThreshold, plan.shortestRule, plan.thickestRule);
+    if (rules) {
+      withoutRules = PixRef(pixCopy(nullptr, pix));
+      if (!withoutRules.pix) return {};
+      paintOut(withoutRules.pix, rules->pix, kRuleGrowth);
+      pix = withoutRules.pix;
+    }
+  }
   std::optional<PixRef> copy;
   if (plan.scale != 1) {
     copy = scaled(pix, plan.scale);
@@ -867,7 +922,7 @@ Reading readGround(Engines& engines, Reader& reader, const Bitmap& given, const 
     // What was lighter than the threshold is now at or below this one.
     page.darkThreshold = kLightest - 1 - page.darkThreshold;
   }
-  if (surroundings) paintOut(page.pix.pix, surroundings);
+  if (surroundings) paintOut(page.pix.pix, surroundings, kSurroundingsGrowth);
   page.pix = levelled(std::move(page.pix), page.darkThreshold);
   page.pix = evenlyLit(std::move(page.pix), page.darkThreshold);
   layOut(*engines.text, page);

@@ -176,6 +176,14 @@ constexpr double kLowestBand = 0.5;
 constexpr double kOneLineHeight = 1.7;
 // A band's margin above and below its ink, in word heights.
 constexpr double kBandMargin = 0.1;
+// No stroke of a letter runs straight for this many word heights, nor
+// letters that touch: a run that long is a rule or a border. Its
+// thickness is at most this share of a word height: a bar as thick as a
+// letter's stroke is thicker than it, and so is a line of letters run
+// together by blur.
+constexpr double kShortestRule = 6;
+constexpr double kThickestRule = 0.25;
+
 // A line of the layout taller than this many word heights is no line of
 // text, nor a few lines taken for one, but a shape (a photo, a dark band
 // along the page's top or bottom).
@@ -828,6 +836,13 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
   } else {
     plan.segmentation = Segmentation::kBlocks;
     plan.regions = asBlocks(inReadingOrder(withUncoveredWords(joined, layout.words, page)));
+  }
+  // Without words to measure them by, rules cannot be told from print.
+  if (plan.segmentation != Segmentation::kEngineLayout && !barelyLaidOut(page) &&
+      page.wordHeight > 0) {
+    const auto word = static_cast<double>(page.wordHeight);
+    plan.shortestRule = static_cast<int>(std::lround(kShortestRule * word));
+    plan.thickestRule = std::max(1, static_cast<int>(std::lround(kThickestRule * word)));
   }
   return plan;
 }

@@ -248,6 +248,14 @@ struct Plan {
   // A page read as one block whose blank rows part its lines: its bands,
   // read when the block reads unsurely (segmentation kLines).
   std::vector<Region> bands;
+  // Rules and borders, painted out before the regions are read: dark runs
+  // across or down at least `shortestRule` long and at most `thickestRule`
+  // thick, in the page's pixels before it is scaled. Read as a block or a line, the engine takes
+  // a table's grid or a rule above footnotes for letters, or loses the
+  // words between its lines; laying a page out itself, it takes rules out
+  // on its own. 0 when rules stay.
+  int shortestRule = 0;
+  int thickestRule = 0;
 };
 
 // Whether a page read as one block read so unsurely that reading it band

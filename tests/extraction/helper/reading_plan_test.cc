@@ -97,6 +97,14 @@ TEST(ReadingPlanTest, EachPageShapeGetsItsWayOfReading) {
     EXPECT_LE(plan.scale, shape.largestScale);
     EXPECT_FALSE(plan.regions.empty());
     EXPECT_EQ(plan.bands.size(), shape.bands);
+    if (plan.segmentation == Segmentation::kEngineLayout) {
+      EXPECT_EQ(plan.shortestRule, 0);  // the engine takes rules out itself
+    } else {
+      // Longer than any stroke of a letter, thinner than one.
+      EXPECT_GE(plan.shortestRule, 5 * measures.wordHeight);
+      EXPECT_LE(plan.thickestRule, measures.wordHeight / 3);
+      EXPECT_GE(plan.thickestRule, 1);
+    }
   }
   EXPECT_TRUE(worthReadingByBands(Confidence{80.0 * 100, 100}, false));
   EXPECT_FALSE(worthReadingByBands(Confidence{92.0 * 100, 100}, false));

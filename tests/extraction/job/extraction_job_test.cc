@@ -215,6 +215,10 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       // On a dark table: the table's grain was read as lines of letters
       // around the paragraph and before each of its lines.
       {fixture("on_dark_table.jpg"), {"오늘", "도서관", "기다려", "\n했습니다."}},
+      // A table drawn with a full grid, read row by row: with its grid, the
+      // header row and all but two cells were lost.
+      {fixture("table_with_grid.png"),
+       {"거래 명세서", "\n품목 수량 금액\n", "Coffee beans 2 24,000", "\nSugar 1 3,200"}},
   };
   for (const RecognisedPage& page : pages) {
     SCOPED_TRACE(page.path);
