@@ -176,11 +176,11 @@ constexpr double kLowestBand = 0.5;
 constexpr double kOneLineHeight = 1.7;
 // A band's margin above and below its ink, in word heights.
 constexpr double kBandMargin = 0.1;
-// No stroke of a letter runs straight for this many word heights, nor
-// letters that touch: a run that long is a rule or a border. Its
-// thickness is at most this share of a word height: a bar as thick as a
-// letter's stroke is thicker than it, and so is a line of letters run
-// together by blur.
+// No stroke of a letter runs straight for this many of the page's word
+// heights, even in a title set three times larger, nor do letters that
+// touch: a run that long is a rule or a border. Its thickness is at most
+// this share of a word height: a bar as thick as a letter's stroke is
+// thicker than it, and so is a line of letters run together by blur.
 constexpr double kShortestRule = 6;
 constexpr double kThickestRule = 0.25;
 
