@@ -250,10 +250,10 @@ struct Plan {
   std::vector<Region> bands;
   // Rules and borders, painted out before the regions are read: dark runs
   // across or down at least `shortestRule` long and at most `thickestRule`
-  // thick, in the page's pixels before it is scaled. Read as a block or a line, the engine takes
-  // a table's grid or a rule above footnotes for letters, or loses the
-  // words between its lines; laying a page out itself, it takes rules out
-  // on its own. 0 when rules stay.
+  // thick, in the page's pixels before it is scaled. Read as a block or a
+  // line, the engine takes a table's grid or a rule above footnotes for
+  // letters, or loses the words between its lines; laying a page out
+  // itself, it takes rules out on its own. 0 when rules stay.
   int shortestRule = 0;
   int thickestRule = 0;
 };
