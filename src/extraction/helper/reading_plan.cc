@@ -799,13 +799,43 @@ Box acrossText(const Layout& layout, const Measures& page, const std::vector<Box
   return across;
 }
 
+std::vector<int> wordGaps(std::vector<Box> words, int gutter);
+
+namespace {
+
+// Whether a stripe between gutters holds columns of words a gutter apart,
+// several words on either side: columns that no gutter blank down the
+// whole page parts, as where a picture spans two of them. Read whole, such
+// a stripe would be read across its columns.
+bool stripesHoldColumns(const std::vector<Box>& stripes, const Layout& layout,
+                        const Measures& page) {
+  return std::any_of(stripes.begin(), stripes.end(), [&](const Box& stripe) {
+    std::vector<Box> inside;
+    for (const Box& word : layout.words) {
+      const int centre = (word.left + word.right) / 2;
+      if (isWordSized(word, page.wordHeight) && centre >= stripe.left && centre < stripe.right) {
+        inside.push_back(word);
+      }
+    }
+    const std::vector<int> gaps = wordGaps(inside, gutterWidth(page));
+    return std::any_of(gaps.begin(), gaps.end(), [&inside](int middle) {
+      const auto before = std::count_if(inside.begin(), inside.end(),
+                                        [middle](const Box& word) { return word.right < middle; });
+      const auto after = static_cast<std::ptrdiff_t>(inside.size()) - before;
+      return before >= kFewestColumnWords && after >= kFewestColumnWords;
+    });
+  });
+}
+
+}  // namespace
+
 Plan planReading(const Layout& layout, const Measures& page, const std::vector<Box>& blocks,
                  bool latinPrint) {
   const Box whole{0, 0, layout.width, layout.height};
   Plan plan;
   plan.scale = static_cast<float>(readScale(page, isFewRows(page)));
   const double readWordHeight = static_cast<double>(plan.scale) * page.wordHeight;
-  std::vector<Box> columns = gutterColumns(layout, page);
+  const std::vector<Box> columns = gutterColumns(layout, page);
   // The layout of a few rows of large text is no evidence of columns: it
   // cuts large Hangul into pieces. Only a gutter is.
   const std::vector<Box> joined =
@@ -829,7 +859,7 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
     // size it is read at; enlarged Hangul it takes for columns of its own.
     plan.segmentation = Segmentation::kEngineLayout;
     plan.regions = {Region{whole}};
-  } else if (!columns.empty()) {
+  } else if (!columns.empty() && !stripesHoldColumns(columns, layout, page)) {
     // Columns with a gutter down the whole page: each read as one block.
     plan.segmentation = Segmentation::kBlocks;
     plan.regions = asBlocks(columns);

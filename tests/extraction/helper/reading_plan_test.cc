@@ -157,6 +157,21 @@ TEST(ReadingPlanTest, AGutterIsBlankInThePixelsToo) {
   EXPECT_EQ(gutterColumns(page, measure(page)).size(), 2u);
 }
 
+TEST(ReadingPlanTest, ColumnsNoGutterPartsAreReadByTheirBlocks) {
+  // Three columns; a picture across the top of the second and third leaves
+  // a gutter blank down the whole page only after the first.
+  Layout page = textPage(2400, 2400, 30, 3, 30);
+  page.inkPerColumn.assign(2400, 40);
+  for (int x = 770; x < 830; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 0;
+  const std::vector<Box> blocks{Box{30, 0, 770, 2400}, Box{830, 640, 1570, 2400},
+                                Box{1630, 640, 2370, 2400}};
+  const Plan plan = planReading(page, measure(page), blocks, false);
+  EXPECT_EQ(plan.segmentation, Segmentation::kBlocks);
+  for (const Region& region : plan.regions) {
+    EXPECT_FALSE(region.box.left < 1570 && region.box.right > 1630) << "read across two columns";
+  }
+}
+
 TEST(ReadingPlanTest, AColumnTheLayoutMissedIsSeenByItsInk) {
   // A 1-bit page of two columns whose right column the layout barely saw:
   // a stray word there, and ink as wide as the left column's.
