@@ -146,6 +146,8 @@ constexpr int kLargestWordHeight = 3;
 // and a half. A column holds at least kFewestColumnWords words.
 constexpr double kNarrowestGutter = 1.2;
 constexpr int kFewestColumnWords = 3;
+// A column beside another holds at least this many rows.
+constexpr int kFewestColumnRows = 3;
 // Where the layout missed a column's words, its ink shows it: a word is at
 // least this many word heights long.
 constexpr int kShortestWordLength = 2;
@@ -799,31 +801,32 @@ Box acrossText(const Layout& layout, const Measures& page, const std::vector<Box
   return across;
 }
 
-std::vector<int> wordGaps(std::vector<Box> words, int gutter);
-
 namespace {
 
-// Whether a stripe between gutters holds columns of words a gutter apart,
-// several words on either side: columns that no gutter blank down the
-// whole page parts, as where a picture spans two of them. Read whole, such
-// a stripe would be read across its columns.
-bool stripesHoldColumns(const std::vector<Box>& stripes, const Layout& layout,
+// Whether a stripe between gutters holds columns: blocks side by side a
+// gutter apart, each of several rows. A gutter blank down the whole page
+// parts the stripes, but not the columns under a picture or a headline
+// that spans two of them; read whole, such a stripe is read across its
+// columns. The pieces a layout cuts a line or two of large Hangul into
+// stand side by side too, but are less tall.
+bool stripesHoldColumns(const std::vector<Box>& stripes, const std::vector<Box>& blocks,
                         const Measures& page) {
+  const int gutter = gutterWidth(page);
+  const int tallest = kFewestColumnRows * page.lineHeight;
   return std::any_of(stripes.begin(), stripes.end(), [&](const Box& stripe) {
-    std::vector<Box> inside;
-    for (const Box& word : layout.words) {
-      const int centre = (word.left + word.right) / 2;
-      if (isWordSized(word, page.wordHeight) && centre >= stripe.left && centre < stripe.right) {
-        inside.push_back(word);
+    std::vector<Box> columns;
+    for (const Box& block : blocks) {
+      const int centre = (block.left + block.right) / 2;
+      if (centre >= stripe.left && centre < stripe.right && block.height() >= tallest) {
+        columns.push_back(block);
       }
     }
-    const std::vector<int> gaps = wordGaps(inside, gutterWidth(page));
-    return std::any_of(gaps.begin(), gaps.end(), [&inside](int middle) {
-      const auto before = std::count_if(inside.begin(), inside.end(),
-                                        [middle](const Box& word) { return word.right < middle; });
-      const auto after = static_cast<std::ptrdiff_t>(inside.size()) - before;
-      return before >= kFewestColumnWords && after >= kFewestColumnWords;
-    });
+    for (const Box& a : columns) {
+      for (const Box& b : columns) {
+        if (a.top < b.bottom && b.top < a.bottom && b.left - a.right >= gutter) return true;
+      }
+    }
+    return false;
   });
 }
 
@@ -859,7 +862,7 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
     // size it is read at; enlarged Hangul it takes for columns of its own.
     plan.segmentation = Segmentation::kEngineLayout;
     plan.regions = {Region{whole}};
-  } else if (!columns.empty() && !stripesHoldColumns(columns, layout, page)) {
+  } else if (!columns.empty() && !stripesHoldColumns(columns, joined, page)) {
     // Columns with a gutter down the whole page: each read as one block.
     plan.segmentation = Segmentation::kBlocks;
     plan.regions = asBlocks(columns);
