@@ -269,16 +269,20 @@ constexpr l_int32 kSurroundingsGrowth = 5;
 // grey at this rank from the darkest is the paper's.
 constexpr l_float32 kPaperRank = 0.9f;
 
-// Paints the pixels of `pix` under `mask`, grown by `growth`, the grey of
-// its paper.
-void paintOut(Pix* pix, Pix* mask, l_int32 growth) {
+// The grey of the paper of `pix`, an 8-bit grey image.
+l_uint32 paperGrey(Pix* pix) {
   l_uint32 paper = kLightest;
   pixGetRankValue(pix, 1, kPaperRank, &paper);
   // The rank of a page whose paper is white comes back as 256, which an
   // 8-bit pixel takes for 0: the mask would be painted black.
-  paper = std::min<l_uint32>(paper, kLightest);
+  return std::min<l_uint32>(paper, kLightest);
+}
+
+// Paints the pixels of `pix` under `mask`, grown by `growth`, the grey of
+// its paper.
+void paintOut(Pix* pix, Pix* mask, l_int32 growth) {
   const PixRef grown(pixDilateBrick(nullptr, mask, growth, growth));
-  pixPaintThroughMask(pix, grown.pix ? grown.pix : mask, 0, 0, paper);
+  pixPaintThroughMask(pix, grown.pix ? grown.pix : mask, 0, 0, paperGrey(pix));
 }
 
 // A rule's box is at least this many times as long as it is broad, and a
@@ -287,6 +291,34 @@ constexpr l_float32 kRuleShape = 20;
 // A rule is painted out with the pixel beside it on either side: the grey
 // edges of a scanned rule, left behind, would still read as a line.
 constexpr l_int32 kRuleGrowth = 3;
+
+// The rules of `dark`, a 1-bit image, across or down: runs at least
+// `length` long, where they are at most `thickness` thick; nothing when
+// leptonica cannot tell.
+std::optional<PixRef> straightRuns(Pix* dark, int length, int thickness, bool across) {
+  PixRef runs(across ? pixOpenCompBrick(nullptr, dark, length, 1)
+                     : pixOpenCompBrick(nullptr, dark, 1, length));
+  if (!runs.pix) return std::nullopt;
+  // What is thicker the other way is a bar or print run together, and stays.
+  const PixRef thick(across ? pixOpenCompBrick(nullptr, runs.pix, 1, thickness + 1)
+                            : pixOpenCompBrick(nullptr, runs.pix, thickness + 1, 1));
+  if (!thick.pix) return std::nullopt;
+  pixSubtract(runs.pix, runs.pix, thick.pix);
+  // A rule is straight: what lies askew or bends (the torn edge of a page
+  // on a dark scanner lid, cut thin where it meets the paper) is far less
+  // long for its breadth.
+  PixRef straight(pixSelectByWidthHeightRatio(runs.pix, across ? kRuleShape : 1 / kRuleShape, 8,
+                                              across ? L_SELECT_IF_GTE : L_SELECT_IF_LTE, nullptr));
+  if (!straight.pix) return std::nullopt;
+  return straight;
+}
+
+// Whether `pix`, a 1-bit image, has no pixel set.
+bool blank(Pix* pix) {
+  l_int32 none = 1;
+  pixZero(pix, &none);
+  return none != 0;
+}
 
 // The rules and borders of `pix`, an 8-bit grey image whose pixels at or
 // below `threshold` are dark: dark runs across or down at least `length`
@@ -297,28 +329,23 @@ std::optional<PixRef> rulesOf(Pix* pix, int threshold, int length, int thickness
   PixRef rules(pixCreate(pixGetWidth(pix), pixGetHeight(pix), 1));
   if (!dark.pix || !rules.pix) return std::nullopt;
   for (const bool across : {true, false}) {
-    const PixRef runs(across ? pixOpenCompBrick(nullptr, dark.pix, length, 1)
-                             : pixOpenCompBrick(nullptr, dark.pix, 1, length));
-    if (!runs.pix) return std::nullopt;
-    // What is thicker the other way is a bar or print run together, and stays.
-    const PixRef thick(across ? pixOpenCompBrick(nullptr, runs.pix, 1, thickness + 1)
-                              : pixOpenCompBrick(nullptr, runs.pix, thickness + 1, 1));
-    if (!thick.pix) return std::nullopt;
-    pixSubtract(runs.pix, runs.pix, thick.pix);
-    // A rule is straight: what lies askew or bends (the torn edge of a
-    // page on a dark scanner lid, cut thin where it meets the paper) is
-    // far less long for its breadth.
-    const PixRef straight(
-        pixSelectByWidthHeightRatio(runs.pix, across ? kRuleShape : 1 / kRuleShape, 8,
-                                    across ? L_SELECT_IF_GTE : L_SELECT_IF_LTE, nullptr));
-    if (!straight.pix) return std::nullopt;
-    pixOr(rules.pix, rules.pix, straight.pix);
+    const std::optional<PixRef> runs = straightRuns(dark.pix, length, thickness, across);
+    if (!runs) return std::nullopt;
+    pixOr(rules.pix, rules.pix, runs->pix);
   }
-  l_int32 none = 1;
-  pixZero(rules.pix, &none);
-  if (none) return std::nullopt;
+  if (blank(rules.pix)) return std::nullopt;
   return rules;
 }
+
+struct BoxaRef {
+  Boxa* boxa = nullptr;
+  explicit BoxaRef(Boxa* b) : boxa(b) {}
+  BoxaRef(const BoxaRef&) = delete;
+  BoxaRef& operator=(const BoxaRef&) = delete;
+  ~BoxaRef() {
+    if (boxa) boxaDestroy(&boxa);
+  }
+};
 
 // A page as it is read: its pixels and what its layout showed.
 struct Page {
@@ -333,7 +360,7 @@ struct Page {
 bool isTextBlock(tesseract::PageIterator& at) { return PTIsTextType(at.BlockType()); }
 
 // Lays `page` out at its size: lines, words and text blocks.
-void layOut(tesseract::TessBaseAPI& engine, Page& page) {
+void layOutAsItIs(tesseract::TessBaseAPI& engine, Page& page) {
   page.layout =
       reading::Layout{pixGetWidth(page.pix.pix), pixGetHeight(page.pix.pix), {}, {}, {}, {}, {}};
   page.blocks.clear();
@@ -361,6 +388,45 @@ void layOut(tesseract::TessBaseAPI& engine, Page& page) {
   page.layout.inkPerColumn = std::move(ink.perColumn);
   page.layout.inkPerRow = std::move(ink.perRow);
   page.layout.inkPerColumnBesideShapes = std::move(ink.perColumnBesideShapes);
+}
+
+// The rules down `page` that join columns in its layout; nothing when it
+// has none or leptonica cannot tell. They are found among the pixels
+// darker than halfway from the print's threshold to the paper: a thin
+// rule, scanned or levelled, is grey, and at the print's threshold it
+// breaks into dashes too short to find, which the layout still joins to
+// the columns beside them.
+std::optional<PixRef> columnRulesOf(const Page& page) {
+  if (reading::barelyLaidOut(page.measures) || page.measures.wordHeight <= 0) return std::nullopt;
+  const reading::RuleSize size = reading::ruleSize(page.measures);
+  Pix* pix = page.pix.pix;
+  const int halfway = (page.darkThreshold + static_cast<int>(paperGrey(pix))) / 2;
+  const PixRef dark(pixThresholdToBinary(pix, std::max(page.darkThreshold, halfway) + 1));
+  if (!dark.pix) return std::nullopt;
+  const std::optional<PixRef> down = straightRuns(dark.pix, size.shortest, size.thickest, false);
+  if (!down) return std::nullopt;
+  const BoxaRef found(pixConnComp(down->pix, nullptr, 8));
+  PixRef rules(pixCreate(pixGetWidth(pix), pixGetHeight(pix), 1));
+  if (!found.boxa || !rules.pix) return std::nullopt;
+  for (l_int32 i = 0; i < boxaGetCount(found.boxa); ++i) {
+    l_int32 x = 0, y = 0, w = 0, h = 0;
+    if (boxaGetBoxGeometry(found.boxa, i, &x, &y, &w, &h) != 0) continue;
+    if (reading::joinsColumns(Box{x, y, x + w, y + h}, page.layout, page.measures, page.blocks)) {
+      pixRasterop(rules.pix, x, y, w, h, PIX_PAINT, down->pix, x, y);
+    }
+  }
+  if (blank(rules.pix)) return std::nullopt;
+  return rules;
+}
+
+// Lays `page` out; where rules down it join columns in the layout, it is
+// laid out again with those rules painted out.
+void layOut(tesseract::TessBaseAPI& engine, Page& page) {
+  layOutAsItIs(engine, page);
+  const std::optional<PixRef> rules = columnRulesOf(page);
+  if (!rules) return;
+  paintOut(page.pix.pix, rules->pix, kRuleGrowth);
+  layOutAsItIs(engine, page);
 }
 
 // The text blocks of `page`, found on a copy reduced to the layout's word

@@ -873,11 +873,35 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
   // Without words to measure them by, rules cannot be told from print.
   if (plan.segmentation != Segmentation::kEngineLayout && !barelyLaidOut(page) &&
       page.wordHeight > 0) {
-    const auto word = static_cast<double>(page.wordHeight);
-    plan.shortestRule = static_cast<int>(std::lround(kShortestRule * word));
-    plan.thickestRule = std::max(1, static_cast<int>(std::lround(kThickestRule * word)));
+    const RuleSize rules = ruleSize(page);
+    plan.shortestRule = rules.shortest;
+    plan.thickestRule = rules.thickest;
   }
   return plan;
+}
+
+RuleSize ruleSize(const Measures& page) {
+  const auto word = static_cast<double>(page.wordHeight);
+  return RuleSize{static_cast<int>(std::lround(kShortestRule * word)),
+                  std::max(1, static_cast<int>(std::lround(kThickestRule * word)))};
+}
+
+bool joinsColumns(const Box& rule, const Layout& layout, const Measures& page,
+                  const std::vector<Box>& blocks) {
+  std::ptrdiff_t left = 0, right = 0;
+  for (const Box& word : layout.words) {
+    if (!isWordSized(word, page.wordHeight) || word.bottom <= rule.top || word.top >= rule.bottom) {
+      continue;
+    }
+    if (word.right <= rule.left) ++left;
+    if (word.left >= rule.right) ++right;
+  }
+  if (left < kFewestColumnWords || right < kFewestColumnWords) return false;
+  const std::vector<Box> joined = joinedLinePieces(blocks, page);
+  return std::any_of(joined.begin(), joined.end(), [&rule](const Box& block) {
+    return block.left < rule.left && block.right > rule.right && block.top < rule.bottom &&
+           rule.top < block.bottom;
+  });
 }
 
 bool findBlocksReduced(const Measures& page, const std::vector<Box>& blocks) {

@@ -178,6 +178,24 @@ bool isFewRows(const Measures& page);
 // two columns of several words.
 std::vector<Box> gutterColumns(const Layout& layout, const Measures& page);
 
+// How long and how thin a rule or a border of a page is, in pixels:
+// longer than any stroke of a letter, thinner than one.
+struct RuleSize {
+  int shortest = 0;
+  int thickest = 0;
+};
+
+// The size of rules on a page measured by its words.
+RuleSize ruleSize(const Measures& page);
+
+// Whether `rule`, a rule down the page, joins columns in the layout: words
+// level with it on either side, several of them, and one of the layout's
+// `blocks` (its lines joined) reaching across it. Such a block is read
+// across both columns. The edge of a page or of a picture has words on one
+// side only.
+bool joinsColumns(const Box& rule, const Layout& layout, const Measures& page,
+                  const std::vector<Box>& blocks);
+
 // Whether the layout found too few words to measure the page by (a photo
 // whose layout found one box the size of the page): its size tells nothing
 // of how long a reading of it takes, nor its words of how it lies.

@@ -172,6 +172,21 @@ TEST(ReadingPlanTest, ColumnsNoGutterPartsAreReadByTheirBlocks) {
   }
 }
 
+TEST(ReadingPlanTest, ARuleDownAGutterJoinsColumnsOnlyWhereABlockReachesAcrossIt) {
+  const Layout page = textPage(2000, 2400, 30, 2, 30);
+  const Measures measures = measure(page);
+  const Box gutterRule{999, 0, 1001, 2400};
+  const std::vector<Box> apart{Box{30, 0, 970, 2400}, Box{1030, 0, 1970, 2400}};
+  const std::vector<Box> across{Box{30, 0, 1970, 2400}};
+  EXPECT_TRUE(joinsColumns(gutterRule, page, measures, across));
+  // The layout parted the columns itself.
+  EXPECT_FALSE(joinsColumns(gutterRule, page, measures, apart));
+  // The edge of the page, or of a picture: words on one side only.
+  EXPECT_FALSE(joinsColumns(Box{5, 0, 7, 2400}, page, measures, across));
+  // Below the text, no words stand level with it.
+  EXPECT_FALSE(joinsColumns(Box{999, 1900, 1001, 2400}, page, measures, across));
+}
+
 TEST(ReadingPlanTest, AColumnTheLayoutMissedIsSeenByItsInk) {
   // A 1-bit page of two columns whose right column the layout barely saw:
   // a stray word there, and ink as wide as the left column's.

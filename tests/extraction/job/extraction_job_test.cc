@@ -196,6 +196,11 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       {fixture("two_columns.png"), columns},
       {fixture("two_columns_bilevel.png"), columns},
       {fixture("two_columns_dark.jpg"), columns},
+      // Columns parted by thin rules, grey once scanned: the layout joined
+      // the columns beside each rule, and they were read across, a bar
+      // between their halves.
+      {fixture("newspaper_scan.jpg"),
+       {"apples", "bananas", "cherries", "grapes", "lemons", "melons", "peaches", "plums"}},
       // A road sign, light letters on a dark ground: read as they are, its
       // Hangul came back as Latin ("CH#l").
       {fixture("korean_sign.jpg"), {"대전 Daejeon", "부산 Busan"}},
