@@ -337,6 +337,7 @@ std::optional<PixRef> rulesOf(Pix* pix, int threshold, int length, int thickness
   return rules;
 }
 
+// Owns a leptonica array of boxes.
 struct BoxaRef {
   Boxa* boxa = nullptr;
   explicit BoxaRef(Boxa* b) : boxa(b) {}
@@ -405,13 +406,14 @@ std::optional<PixRef> columnRulesOf(const Page& page) {
   if (!dark.pix) return std::nullopt;
   const std::optional<PixRef> down = straightRuns(dark.pix, size.shortest, size.thickest, false);
   if (!down) return std::nullopt;
+  const std::vector<Box> joined = reading::joinedLinePieces(page.blocks, page.measures);
   const BoxaRef found(pixConnComp(down->pix, nullptr, 8));
   PixRef rules(pixCreate(pixGetWidth(pix), pixGetHeight(pix), 1));
   if (!found.boxa || !rules.pix) return std::nullopt;
   for (l_int32 i = 0; i < boxaGetCount(found.boxa); ++i) {
     l_int32 x = 0, y = 0, w = 0, h = 0;
     if (boxaGetBoxGeometry(found.boxa, i, &x, &y, &w, &h) != 0) continue;
-    if (reading::joinsColumns(Box{x, y, x + w, y + h}, page.layout, page.measures, page.blocks)) {
+    if (reading::joinsColumns(Box{x, y, x + w, y + h}, page.layout, page.measures, joined)) {
       pixRasterop(rules.pix, x, y, w, h, PIX_PAINT, down->pix, x, y);
     }
   }

@@ -812,12 +812,12 @@ namespace {
 bool stripesHoldColumns(const std::vector<Box>& stripes, const std::vector<Box>& blocks,
                         const Measures& page) {
   const int gutter = gutterWidth(page);
-  const int tallest = kFewestColumnRows * page.lineHeight;
+  const int shortestColumn = kFewestColumnRows * page.lineHeight;
   return std::any_of(stripes.begin(), stripes.end(), [&](const Box& stripe) {
     std::vector<Box> columns;
     for (const Box& block : blocks) {
       const int centre = (block.left + block.right) / 2;
-      if (centre >= stripe.left && centre < stripe.right && block.height() >= tallest) {
+      if (centre >= stripe.left && centre < stripe.right && block.height() >= shortestColumn) {
         columns.push_back(block);
       }
     }
@@ -887,7 +887,7 @@ RuleSize ruleSize(const Measures& page) {
 }
 
 bool joinsColumns(const Box& rule, const Layout& layout, const Measures& page,
-                  const std::vector<Box>& blocks) {
+                  const std::vector<Box>& joined) {
   std::ptrdiff_t left = 0, right = 0;
   for (const Box& word : layout.words) {
     if (!isWordSized(word, page.wordHeight) || word.bottom <= rule.top || word.top >= rule.bottom) {
@@ -897,7 +897,6 @@ bool joinsColumns(const Box& rule, const Layout& layout, const Measures& page,
     if (word.left >= rule.right) ++right;
   }
   if (left < kFewestColumnWords || right < kFewestColumnWords) return false;
-  const std::vector<Box> joined = joinedLinePieces(blocks, page);
   return std::any_of(joined.begin(), joined.end(), [&rule](const Box& block) {
     return block.left < rule.left && block.right > rule.right && block.top < rule.bottom &&
            rule.top < block.bottom;
@@ -953,9 +952,6 @@ bool hasColumns(const std::vector<Box>& blocks) {
   return false;
 }
 
-// Whether the columns of pixels around `middle` are blank: no more ink than
-// a share of what a typical column of text holds (noise and specks keep
-// some ink everywhere). True when no ink was counted.
 // The middles of the gaps across the page that no word spans, where the
 // words' extents stand a gutter apart.
 std::vector<int> wordGaps(std::vector<Box> words, int gutter) {
@@ -1006,6 +1002,9 @@ int inkedWidth(const Layout& layout, int from, int to) {
                                         [blank](int count) { return count > blank; }));
 }
 
+// Whether the columns of pixels around `middle` are blank: no more ink than
+// a share of what a typical column of text holds (noise and specks keep
+// some ink everywhere). True when no ink was counted.
 bool blankDown(const Layout& layout, int middle, int halfWidth) {
   const std::vector<int>& ink = layout.inkPerColumn;
   if (ink.empty()) return true;

@@ -189,12 +189,12 @@ struct RuleSize {
 RuleSize ruleSize(const Measures& page);
 
 // Whether `rule`, a rule down the page, joins columns in the layout: words
-// level with it on either side, several of them, and one of the layout's
-// `blocks` (its lines joined) reaching across it. Such a block is read
-// across both columns. The edge of a page or of a picture has words on one
-// side only.
+// level with it on either side, several of them, and one of the `joined`
+// blocks (the layout's, their line pieces joined) reaching across it. Such
+// a block is read across both columns. The edge of a page or of a picture
+// has words on one side only.
 bool joinsColumns(const Box& rule, const Layout& layout, const Measures& page,
-                  const std::vector<Box>& blocks);
+                  const std::vector<Box>& joined);
 
 // Whether the layout found too few words to measure the page by (a photo
 // whose layout found one box the size of the page): its size tells nothing
