@@ -478,14 +478,18 @@ struct PlacedWord {
   reading::Word word;
   Box box;
   bool spaceBefore = false;  // Hangul words of one line may stand without one
+  // A doubtful word's pixels, kept to be read again by the Korean model
+  // once its reading stands (see correctDoubtfulWords).
+  PixRef doubt;
 };
+
+using Lines = std::vector<std::vector<PlacedWord>>;
 
 // The engine's last recognition, word by word and line by line; lines
 // lower than kMinimumTextHeight of the image and empty lines are left out.
-std::vector<std::vector<PlacedWord>> recognisedLines(tesseract::TessBaseAPI& engine,
-                                                     int imageHeight) {
+Lines recognisedLines(tesseract::TessBaseAPI& engine, int imageHeight) {
   const float minimumHeight = kMinimumTextHeight * static_cast<float>(imageHeight);
-  std::vector<std::vector<PlacedWord>> lines;
+  Lines lines;
   const std::unique_ptr<tesseract::ResultIterator> at(engine.GetIterator());
   if (!at || at->Empty(tesseract::RIL_WORD)) return lines;
   bool keepLine = false;
@@ -549,13 +553,11 @@ struct Reader {
   const Budget& budget;
   PixRef rectangle;        // a copy of the rectangle the engine reads now
   Pix* current = nullptr;  // the image the engine reads now; its results point into it
-  double ppi = 0;
 
   tesseract::TessBaseAPI& engine() { return *engines.text; }
 
   bool recognize(Pix* pix, double pixelsPerInch, const Box& box, tesseract::PageSegMode mode) {
     if (budget.spent()) return false;
-    ppi = pixelsPerInch;
     if (box == Box{0, 0, pixGetWidth(pix), pixGetHeight(pix)}) {
       current = pix;
     } else {
@@ -563,16 +565,18 @@ struct Reader {
       if (!rectangle.pix) return false;
       current = rectangle.pix;
     }
-    setImage(engine(), current, ppi);
+    setImage(engine(), current, pixelsPerInch);
     engine().SetPageSegMode(mode);
     return engine().Recognize(&monitor) == 0;
   }
 };
 
-// A reading: its text (nothing when the time ran out or memory did) and how
-// confidently its words were read.
+// A reading: its lines (nothing when the time ran out or memory did), whose
+// doubtful words are still to be read again, and how confidently its words
+// were read.
 struct Reading {
-  std::optional<std::string> text;
+  std::optional<Lines> lines;
+  double ppi = 0;  // of the image the lines were read from
   Confidence confidence;
   // Every word read was Latin: so far only a sample's finding.
   bool latinOnly = false;
@@ -603,17 +607,12 @@ tesseract::TessBaseAPI* koreanEngine(Engines& engines) {
   return engines.korean.get();
 }
 
-// `box` of the image the engine read last, read again by the Korean model
-// alone as one line; nothing when it cannot be.
-std::optional<reading::Word> readInKorean(Reader& reader, const Box& box) {
+// A word's pixels, read again by the Korean model alone as one line;
+// nothing when they cannot be.
+std::optional<reading::Word> readInKorean(Reader& reader, Pix* word, double ppi) {
   tesseract::TessBaseAPI* korean = koreanEngine(reader.engines);
   if (!korean || reader.budget.spent()) return std::nullopt;
-  const int margin = box.height() / 4;
-  const PixRef word = copyOf(
-      reader.current,
-      scaledRegion(box, 1, margin, pixGetWidth(reader.current), pixGetHeight(reader.current)));
-  if (!word.pix) return std::nullopt;
-  setImage(*korean, word.pix, reader.ppi);
+  setImage(*korean, word, ppi);
   korean->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
   if (korean->Recognize(&reader.monitor) != 0) {
     korean->Clear();
@@ -632,15 +631,30 @@ std::optional<reading::Word> readInKorean(Reader& reader, const Box& box) {
   return reading::Word{reading::cleanLine(read), sum.mean(), false};
 }
 
-// Words the two models read doubtfully as Latin in a line of Hangul take
-// the Korean model's reading where the engine is more confident of it.
-void correctDoubtfulWords(Reader& reader, std::vector<PlacedWord>& line) {
+// Keeps the pixels of the words the two models read doubtfully as Latin
+// in a line of Hangul, from the image the engine read last, so that they
+// can be read again once the line's reading stands: most readings of a
+// page are tried and dropped (other turns, grounds, cuts), and the Korean
+// model's second look at their words would be spent for nothing.
+void keepDoubtfulWords(const Reader& reader, std::vector<PlacedWord>& line) {
   const bool hangul = std::any_of(line.begin(), line.end(), [](const PlacedWord& placed) {
     return reading::holdsHangul(placed.word.text);
   });
   for (PlacedWord& placed : line) {
     if (!reading::doubtfulLatin(placed.word, hangul)) continue;
-    const std::optional<reading::Word> korean = readInKorean(reader, placed.box);
+    const int margin = placed.box.height() / 4;
+    placed.doubt =
+        copyOf(reader.current, scaledRegion(placed.box, 1, margin, pixGetWidth(reader.current),
+                                            pixGetHeight(reader.current)));
+  }
+}
+
+// Doubtful words take the Korean model's reading where the engine is more
+// confident of it.
+void correctDoubtfulWords(Reader& reader, std::vector<PlacedWord>& line, double ppi) {
+  for (PlacedWord& placed : line) {
+    if (!placed.doubt.pix) continue;
+    const std::optional<reading::Word> korean = readInKorean(reader, placed.doubt.pix, ppi);
     if (korean && reading::koreanReadingWins(placed.word, *korean)) placed.word = *korean;
   }
 }
@@ -654,7 +668,7 @@ Confidence confidenceOf(const std::vector<PlacedWord>& line) {
 }
 
 // Where each of `lines` stands, and how well it read.
-std::vector<reading::ReadLine> readLines(const std::vector<std::vector<PlacedWord>>& lines) {
+std::vector<reading::ReadLine> readLines(const Lines& lines) {
   std::vector<reading::ReadLine> out;
   out.reserve(lines.size());
   for (const std::vector<PlacedWord>& line : lines) {
@@ -721,8 +735,8 @@ Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
   const bool fromBinary = plan.segmentation == reading::Segmentation::kLines;
   PixRef binary;
   Reading out;
-  std::string joined;
-  int kept = 0;
+  out.ppi = ppi;
+  Lines kept;
   for (const reading::Region& region : plan.regions) {
     const Box box = scaledRegion(region.box, plan.scale, margin, width, height);
     if (box.width() <= 0 || box.height() <= 0) continue;
@@ -737,27 +751,36 @@ Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
       return {};
     }
     addConfidence(engine, out.confidence);
-    std::vector<std::vector<PlacedWord>> lines = recognisedLines(engine, height);
+    Lines lines = recognisedLines(engine, height);
     const std::vector<reading::ReadLine> placedLines = readLines(lines);
     const std::vector<bool> pieces = reading::piecesReadTwice(placedLines);
     out.inkReadTwice = out.inkReadTwice || reading::readsInkTwice(placedLines);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      std::vector<PlacedWord>& line = lines[i];
+    for (std::size_t i = 0; i < lines.size() && kept.size() < kMaximumLines; ++i) {
       if (pieces[i]) continue;
-      if (kept >= kMaximumLines) break;
-      correctDoubtfulWords(reader, line);
-      if (reading::unreadable(confidenceOf(line))) continue;
-      const std::string clean = reading::cleanLine(joinedWords(line));
-      if (clean.empty()) continue;
-      if (kept > 0) joined += '\n';
-      joined += clean;
-      ++kept;
+      keepDoubtfulWords(reader, lines[i]);
+      kept.push_back(std::move(lines[i]));
     }
-    if (kept >= kMaximumLines) break;
+    if (kept.size() >= kMaximumLines) break;
   }
   engine.Clear();
-  out.text = std::move(joined);
+  out.lines = std::move(kept);
   return out;
+}
+
+// The text of the reading that stands: its doubtful words read again, and
+// its lines that read too badly to be anything but noise left out.
+std::optional<std::string> textOf(Reader& reader, Reading read) {
+  if (!read.lines) return std::nullopt;
+  std::string text;
+  for (std::vector<PlacedWord>& line : *read.lines) {
+    correctDoubtfulWords(reader, line, read.ppi);
+    if (reading::unreadable(confidenceOf(line))) continue;
+    const std::string clean = reading::cleanLine(joinedWords(line));
+    if (clean.empty()) continue;
+    if (!text.empty()) text += '\n';
+    text += clean;
+  }
+  return text;
 }
 
 // A page read by the regions of its plan, with the plan, whose bands are
@@ -790,7 +813,7 @@ PageReading readRegions(Reader& reader, const Page& page, bool latinPrint) {
 // reads unsurely by any cut.
 Reading settled(Reader& reader, const Page& page, PageReading read) {
   const reading::Plan& plan = read.plan;
-  if (!read.reading.text || plan.bands.empty() ||
+  if (!read.reading.lines || plan.bands.empty() ||
       !reading::worthReadingByBands(read.reading.confidence, read.reading.inkReadTwice)) {
     return std::move(read.reading);
   }
@@ -799,7 +822,7 @@ Reading settled(Reader& reader, const Page& page, PageReading read) {
   byBands.regions = plan.bands;
   Reading other = readPlan(reader, page, byBands);
   // Out of time for the bands, the regions' reading stands.
-  if (other.text &&
+  if (other.lines &&
       reading::bandsStand(other.confidence, read.reading.confidence, read.reading.inkReadTwice)) {
     return other;
   }
@@ -831,7 +854,7 @@ std::optional<Reading> readSample(Reader& reader, const Page& page, const std::v
     if (sum.characters >= enough && sum.mean() >= kSureUprightConfidence) break;
   }
   engine.Clear();
-  return Reading{std::string(), sum, sum.characters > 0 && !hangul};
+  return Reading{Lines(), 0, sum, sum.characters > 0 && !hangul};
 }
 
 // The model's look at the page; nothing when it is missing or cannot tell.
@@ -892,7 +915,7 @@ std::optional<Candidate> bestTurn(tesseract::TessBaseAPI& engine, const Page& pa
     std::optional<Page> other = turned(engine, page, turns);
     if (!other) return std::nullopt;
     PageReading read = tryTurn(*other);
-    if (!read.reading.text) return std::nullopt;
+    if (!read.reading.lines) return std::nullopt;
     if (!best.page ||
         reading::clearlyBetter(read.reading.confidence, best.read.reading.confidence)) {
       best = Candidate{turns, std::move(other), std::move(read)};
@@ -940,7 +963,7 @@ Reading readUpright(Engines& engines, Reader& reader, Page page) {
     std::optional<Page> other = turned(reader.engine(), page, turns);
     if (!other) return {};
     PageReading tried = tryPage(reader, *other);
-    if (!tried.reading.text) return {};
+    if (!tried.reading.lines) return {};
     return finished(reader, *other, std::move(tried));
   };
   if (reading::barelyLaidOut(page.measures) && !sideways) {
@@ -948,8 +971,8 @@ Reading readUpright(Engines& engines, Reader& reader, Page page) {
     if (first.what == reading::Turn::kTurn) return readTurned(first.candidates.front());
   }
   PageReading asIs =
-      sideways ? PageReading{Reading{std::string(), Confidence{}}, {}} : tryPage(reader, page);
-  if (!asIs.reading.text) return {};
+      sideways ? PageReading{Reading{Lines(), 0, Confidence{}}, {}} : tryPage(reader, page);
+  if (!asIs.reading.lines) return {};
   if (!reading::readsUpright(asIs.reading.confidence)) {
     const reading::TurnChoice choice = lookAt();
     if (choice.what == reading::Turn::kTurn) return readTurned(choice.candidates.front());
@@ -959,7 +982,7 @@ Reading readUpright(Engines& engines, Reader& reader, Page page) {
       // few rows (its words on end make few rows) for nothing.
       const auto tryTurn = [&](const Page& other) {
         return reading::looksSideways(other.layout)
-                   ? PageReading{Reading{std::string(), Confidence{}}, {}}
+                   ? PageReading{Reading{Lines(), 0, Confidence{}}, {}}
                    : tryPage(reader, other);
       };
       std::optional<Candidate> best = bestTurn(reader.engine(), page, choice.candidates, tryTurn);
@@ -1014,12 +1037,12 @@ Reading readEitherGround(Engines& engines, Reader& reader, const Bitmap& given,
   // light letters, it is read the other way whatever its confidence, as
   // garbage read inverted from a photo can read at 70 and more. The other
   // way stands only when clearly surer.
-  if (ground != reading::Ground::kUnsure || !first.text ||
+  if (ground != reading::Ground::kUnsure || !first.lines ||
       (!darkFirst && reading::readsUpright(first.confidence))) {
     return first;
   }
   Reading other = readGround(engines, reader, given, grey, !darkFirst);
-  if (other.text && reading::clearlyBetter(other.confidence, first.confidence)) return other;
+  if (other.lines && reading::clearlyBetter(other.confidence, first.confidence)) return other;
   return first;
 }
 
@@ -1030,24 +1053,24 @@ std::optional<std::string> recognizeWith(Engines& engines, const Bitmap& given,
   tesseract::ETEXT_DESC monitor;
   monitor.cancel = &Budget::cancel;
   monitor.cancel_this = &budget;
-  Reader reader{engines, monitor, budget, PixRef(), nullptr, 0};
+  Reader reader{engines, monitor, budget, PixRef(), nullptr};
 
   const reading::Grey grey = reading::greyOf(given.pixels.data(), given.width, given.height);
   Reading read = readEitherGround(engines, reader, given, grey);
-  if (!read.text || reading::readsUpright(read.confidence)) return std::move(read.text);
+  if (!read.lines || reading::readsUpright(read.confidence)) return textOf(reader, std::move(read));
   // Read unsurely, a page with dark surroundings is read again without
   // them: they may have been read as letters and joined to the print. Only
   // a clearly surer reading stands, as the dark side of a page lit from one
   // side passes for surroundings too, and painting it out loses its print.
   const PixRef page = pixOf(given);
-  if (!page.pix) return std::move(read.text);
+  if (!page.pix) return textOf(reader, std::move(read));
   const std::optional<PixRef> surroundings = surroundingsOf(page.pix, grey.darkThreshold);
-  if (!surroundings) return std::move(read.text);
+  if (!surroundings) return textOf(reader, std::move(read));
   Reading other = readGround(engines, reader, given, grey, false, surroundings->pix);
-  if (other.text && reading::clearlyBetter(other.confidence, read.confidence)) {
-    return std::move(other.text);
+  if (other.lines && reading::clearlyBetter(other.confidence, read.confidence)) {
+    return textOf(reader, std::move(other));
   }
-  return std::move(read.text);
+  return textOf(reader, std::move(read));
 }
 
 RecognizeFunction engineRecognizer(int deadlineMilliseconds) {
