@@ -92,6 +92,15 @@ PixRef pixOf(const Bitmap& bitmap) {
   return out;
 }
 
+// A copy of `box` of `pix`; nothing when memory ran out.
+PixRef copyOf(Pix* pix, const Box& box) {
+  BOX* clip = boxCreate(box.left, box.top, box.width(), box.height());
+  if (!clip) return PixRef();
+  PixRef out(pixClipRectangle(pix, clip, nullptr));
+  boxDestroy(&clip);
+  return out;
+}
+
 // `pix` scaled by `factor`, or nothing when leptonica cannot.
 std::optional<PixRef> scaled(Pix* pix, float factor) {
   PixRef out(pixScale(pix, factor, factor));
@@ -391,12 +400,34 @@ void layOutAsItIs(tesseract::TessBaseAPI& engine, Page& page) {
   page.layout.inkPerColumnBesideShapes = std::move(ink.perColumnBesideShapes);
 }
 
+// Adds to `mask` the pieces of `dark`, a 1-bit image, that lie within
+// `columns` widened by `margin` on either side: the dots or dashes of a
+// rule there. A piece that reaches the widened edge belongs to print
+// crossing the columns (a headline over two of them) and stays. False when
+// leptonica cannot tell.
+bool addDotsWithin(Pix* dark, const Box& columns, int margin, Pix* mask) {
+  const Box widened{std::max(0, columns.left - margin), columns.top,
+                    std::min(pixGetWidth(dark), columns.right + margin), columns.bottom};
+  const PixRef stripe = copyOf(dark, widened);
+  if (!stripe.pix) return false;
+  const BoxaRef pieces(pixConnComp(stripe.pix, nullptr, 8));
+  if (!pieces.boxa) return false;
+  for (l_int32 i = 0; i < boxaGetCount(pieces.boxa); ++i) {
+    l_int32 x = 0, y = 0, w = 0, h = 0;
+    if (boxaGetBoxGeometry(pieces.boxa, i, &x, &y, &w, &h) != 0) continue;
+    if (x == 0 || x + w == widened.width()) continue;
+    pixRasterop(mask, widened.left + x, widened.top + y, w, h, PIX_PAINT, stripe.pix, x, y);
+  }
+  return true;
+}
+
 // The rules down `page` that join columns in its layout; nothing when it
 // has none or leptonica cannot tell. They are found among the pixels
 // darker than halfway from the print's threshold to the paper: a thin
 // rule, scanned or levelled, is grey, and at the print's threshold it
 // breaks into dashes too short to find, which the layout still joins to
-// the columns beside them.
+// the columns beside them. A rule of dots or dashes is found by its ink
+// down the page, and its pieces are taken.
 std::optional<PixRef> columnRulesOf(const Page& page) {
   if (reading::barelyLaidOut(page.measures) || page.measures.wordHeight <= 0) return std::nullopt;
   const reading::RuleSize size = reading::ruleSize(page.measures);
@@ -415,6 +446,12 @@ std::optional<PixRef> columnRulesOf(const Page& page) {
     if (boxaGetBoxGeometry(found.boxa, i, &x, &y, &w, &h) != 0) continue;
     if (reading::joinsColumns(Box{x, y, x + w, y + h}, page.layout, page.measures, joined)) {
       pixRasterop(rules.pix, x, y, w, h, PIX_PAINT, down->pix, x, y);
+    }
+  }
+  for (const Box& thin : reading::thinRulesDown(page.layout, page.measures)) {
+    if (reading::joinsColumns(thin, page.layout, page.measures, joined) &&
+        !addDotsWithin(dark.pix, thin, size.thickest, rules.pix)) {
+      return std::nullopt;
     }
   }
   if (blank(rules.pix)) return std::nullopt;
@@ -516,15 +553,6 @@ Lines recognisedLines(tesseract::TessBaseAPI& engine, int imageHeight) {
     lines.back().push_back(std::move(placed));
   } while (at->Next(tesseract::RIL_WORD));
   return lines;
-}
-
-// A copy of `box` of `pix`; nothing when memory ran out.
-PixRef copyOf(Pix* pix, const Box& box) {
-  BOX* clip = boxCreate(box.left, box.top, box.width(), box.height());
-  if (!clip) return PixRef();
-  PixRef out(pixClipRectangle(pix, clip, nullptr));
-  boxDestroy(&clip);
-  return out;
 }
 
 // Processor time of the calling thread, in milliseconds: the bound holds

@@ -967,11 +967,52 @@ std::vector<int> wordGaps(std::vector<Box> words, int gutter) {
   return middles;
 }
 
-// The middles of runs of blank columns of pixels a gutter wide, away from
-// the page's edges: a gutter the layout missed, because it took a rule or
-// two words across it for one word.
-std::vector<int> blankRuns(const Layout& layout, int gutter) {
-  const std::vector<int>& ink = layout.inkPerColumn;
+// The runs of inked columns of pixels no wider than a rule, between blank
+// ones, that hold a rule's length of ink. A column of text is inked
+// wherever its lines reach, and where a single line reaches further than
+// the others, its letters hold a line's height of ink: such a run is a
+// rule down a gutter.
+std::vector<Stretch> thinInkedRuns(const std::vector<int>& ink, const Measures& page) {
+  std::vector<Stretch> runs;
+  if (ink.empty()) return runs;
+  const double blank = kGutterInkShare * typicalInk(ink);
+  const auto isBlank = [&](std::size_t x) { return ink[x] <= blank; };
+  const RuleSize rule = ruleSize(page);
+  const auto thickest = static_cast<std::size_t>(rule.thickest);
+  std::size_t x = 0;
+  while (x < ink.size()) {
+    if (isBlank(x)) {
+      ++x;
+      continue;
+    }
+    std::size_t end = x;
+    while (end < ink.size() && !isBlank(end)) ++end;
+    if (x > 0 && end < ink.size() && end - x <= thickest &&
+        *std::max_element(ink.begin() + static_cast<std::ptrdiff_t>(x),
+                          ink.begin() + static_cast<std::ptrdiff_t>(end)) >= rule.shortest) {
+      runs.push_back(Stretch{static_cast<int>(x), static_cast<int>(end)});
+    }
+    x = end;
+  }
+  return runs;
+}
+
+// The ink of the page's columns of pixels with the rules down its gutters
+// taken out. A dotted rule, or one a scan left grey, is no straight run of
+// dark pixels that could be painted out, and its dots stand between the
+// words on either side of it.
+std::vector<int> gutterInk(const Layout& layout, const Measures& page) {
+  std::vector<int> ink = layout.inkPerColumn;
+  for (const Stretch& run : thinInkedRuns(ink, page)) {
+    std::fill(ink.begin() + run.begin, ink.begin() + run.end, 0);
+  }
+  return ink;
+}
+
+// The middles of runs of blank columns of pixels a gutter wide in `ink`,
+// away from the page's edges: a gutter the layout missed, because it took
+// a rule or two words across it for one word.
+std::vector<int> blankRuns(const std::vector<int>& ink, int gutter) {
   std::vector<int> middles;
   if (ink.empty()) return middles;
   const double blank = kGutterInkShare * typicalInk(ink);
@@ -1002,11 +1043,10 @@ int inkedWidth(const Layout& layout, int from, int to) {
                                         [blank](int count) { return count > blank; }));
 }
 
-// Whether the columns of pixels around `middle` are blank: no more ink than
-// a share of what a typical column of text holds (noise and specks keep
-// some ink everywhere). True when no ink was counted.
-bool blankDown(const Layout& layout, int middle, int halfWidth) {
-  const std::vector<int>& ink = layout.inkPerColumn;
+// Whether the columns of pixels around `middle` are blank in `ink`: no
+// more ink than a share of what a typical column of text holds (noise and
+// specks keep some ink everywhere). True when no ink was counted.
+bool blankDown(const std::vector<int>& ink, int middle, int halfWidth) {
   if (ink.empty()) return true;
   const double typical = typicalInk(ink);
   const int from = std::clamp(middle - halfWidth / 2, 0, static_cast<int>(ink.size()) - 1);
@@ -1022,7 +1062,8 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
   }
   const int gutter = gutterWidth(page);
   std::vector<int> candidates = wordGaps(words, gutter);
-  const std::vector<int> blank = blankRuns(layout, gutter);
+  const std::vector<int> ink = gutterInk(layout, page);
+  const std::vector<int> blank = blankRuns(ink, gutter);
   candidates.insert(candidates.end(), blank.begin(), blank.end());
   std::sort(candidates.begin(), candidates.end());
   // A gutter has columns of several words on both sides (a page number or
@@ -1046,7 +1087,7 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
     const auto after = std::count_if(words.begin(), words.end(),
                                      [&](const Box& word) { return centre(word) > middle; });
     if (column(before, std::max(previous, 0), middle) && column(after, middle, layout.width) &&
-        blankDown(layout, middle, gutter / 2)) {
+        blankDown(ink, middle, gutter / 2)) {
       gutterMiddles.push_back(middle);
       previous = middle;
     }
@@ -1062,6 +1103,14 @@ std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {
   }
   stripes.push_back(Box{left, 0, layout.width, layout.height});
   return stripes;
+}
+
+std::vector<Box> thinRulesDown(const Layout& layout, const Measures& page) {
+  std::vector<Box> rules;
+  for (const Stretch& run : thinInkedRuns(layout.inkPerColumn, page)) {
+    rules.push_back(Box{run.begin, 0, run.end, layout.height});
+  }
+  return rules;
 }
 
 std::vector<Box> mergedOverlaps(std::vector<Box> boxes) {

@@ -188,6 +188,12 @@ struct RuleSize {
 // The size of rules on a page measured by its words.
 RuleSize ruleSize(const Measures& page);
 
+// The columns of pixels down the page, as boxes of its height, that may
+// hold a rule broken into dots or dashes: runs of inked columns no wider
+// than a rule, blank on both sides, with at least a rule's length of ink.
+// Rules the layout joins to the print beside them are found among them.
+std::vector<Box> thinRulesDown(const Layout& layout, const Measures& page);
+
 // Whether `rule`, a rule down the page, joins columns in the layout: words
 // level with it on either side, several of them, and one of the `joined`
 // blocks (the layout's, their line pieces joined) reaching across it. Such

@@ -157,6 +157,29 @@ TEST(ReadingPlanTest, AGutterIsBlankInThePixelsToo) {
   EXPECT_EQ(gutterColumns(page, measure(page)).size(), 2u);
 }
 
+TEST(ReadingPlanTest, ADottedRuleDownAGutterLeavesItAGutter) {
+  // Two columns 60 pixels apart, a rule of dots down the middle of the gap:
+  // blank on either side of it for less than a gutter's width.
+  Layout page = textPage(2200, 320, 5, 2, 30);
+  const Measures measures = measure(page);
+  page.inkPerColumn.assign(2200, 40);
+  for (int x = 1070; x < 1130; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = 3;
+  const auto inkDown = [&page](int from, int to, int ink) {
+    for (int x = from; x < to; ++x) page.inkPerColumn[static_cast<std::size_t>(x)] = ink;
+  };
+  inkDown(1098, 1102, 250);
+  EXPECT_EQ(gutterColumns(page, measures).size(), 2u);
+  EXPECT_EQ(thinRulesDown(page, measures), (std::vector<Box>{Box{1098, 0, 1102, 320}}));
+  // A line's letters where one line reaches into the gap: print.
+  inkDown(1098, 1102, 30);
+  EXPECT_TRUE(thinRulesDown(page, measures).empty());
+  EXPECT_TRUE(gutterColumns(page, measures).empty());
+  // Ink down the page wider than a rule: print too.
+  inkDown(1090, 1110, 250);
+  EXPECT_TRUE(thinRulesDown(page, measures).empty());
+  EXPECT_TRUE(gutterColumns(page, measures).empty());
+}
+
 TEST(ReadingPlanTest, ColumnsNoGutterPartsAreReadByTheirBlocks) {
   // Three columns; a picture across the top of the second and third leaves
   // a gutter blank down the whole page only after the first.

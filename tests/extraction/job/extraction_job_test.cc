@@ -201,6 +201,9 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       // between their halves.
       {fixture("newspaper_scan.jpg"),
        {"apples", "bananas", "cherries", "grapes", "lemons", "melons", "peaches", "plums"}},
+      // A dotted rule down the gutter of a 1-bit page: its dots stood
+      // between the words on either side, and the lines were read across.
+      {fixture("dotted_rule_columns.tif"), {"apples", "bananas", "cherries", "grapes"}},
       // A road sign, light letters on a dark ground: read as they are, its
       // Hangul came back as Latin ("CH#l").
       {fixture("korean_sign.jpg"), {"대전 Daejeon", "부산 Busan"}},
