@@ -500,12 +500,16 @@ std::size_t characterCount(const char* utf8) {
   return count;
 }
 
+// A word of nothing but spaces: the engine gives one for a table's frame
+// or a picture in its layout, with a box over all it holds.
+bool blankWord(const char* utf8) { return reading::cleanLine(utf8).empty(); }
+
 void addConfidence(tesseract::TessBaseAPI& engine, Confidence& sum) {
   const std::unique_ptr<tesseract::ResultIterator> word(engine.GetIterator());
   if (!word || word->Empty(tesseract::RIL_WORD)) return;
   do {
     const std::unique_ptr<char[]> text(word->GetUTF8Text(tesseract::RIL_WORD));
-    if (!text) continue;
+    if (!text || blankWord(text.get())) continue;
     sum.add(static_cast<double>(word->Confidence(tesseract::RIL_WORD)), characterCount(text.get()));
   } while (word->Next(tesseract::RIL_WORD));
 }
@@ -541,8 +545,9 @@ Lines recognisedLines(tesseract::TessBaseAPI& engine, int imageHeight) {
     if (!keepLine) continue;
     const std::unique_ptr<char[]> text(at->GetUTF8Text(tesseract::RIL_WORD));
     PlacedWord placed;
-    if (!text || !at->BoundingBox(tesseract::RIL_WORD, &placed.box.left, &placed.box.top,
-                                  &placed.box.right, &placed.box.bottom)) {
+    if (!text || blankWord(text.get()) ||
+        !at->BoundingBox(tesseract::RIL_WORD, &placed.box.left, &placed.box.top, &placed.box.right,
+                         &placed.box.bottom)) {
       continue;
     }
     const char* language = at->WordRecognitionLanguage();

@@ -227,6 +227,11 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       // header row and all but two cells were lost.
       {fixture("table_with_grid.png"),
        {"거래 명세서", "\n품목 수량 금액\n", "Coffee beans 2 24,000", "\nSugar 1 3,200"}},
+      // A framed list of expenses in small print: the engine gave a word of
+      // one space over the whole frame, and every line inside, lying within
+      // it, was left out as read twice, but for one column.
+      {fixture("framed_table.png"),
+       {"DH20190001", "DH20190078", "ANDERSON, MARY", "AIRFARE TO DENVER AND RETURN"}},
   };
   for (const RecognisedPage& page : pages) {
     SCOPED_TRACE(page.path);
