@@ -730,6 +730,93 @@ tesseract::PageSegMode segmentationOf(reading::Segmentation segmentation,
   return region.oneLine ? tesseract::PSM_SINGLE_LINE : tesseract::PSM_SINGLE_BLOCK;
 }
 
+// Reads `box` of `pix` with `mode`, adding to `out`'s confidence: its
+// lines, up to `room` of them, less those that are pieces of others read
+// twice, with the pixels of their doubtful words kept; nothing when the
+// time ran out or memory did. `height`: of the image `box` lies in.
+std::optional<Lines> readRegion(Reader& reader, Pix* pix, double ppi, const Box& box,
+                                tesseract::PageSegMode mode, int height, std::size_t room,
+                                Reading& out) {
+  tesseract::TessBaseAPI& engine = reader.engine();
+  if (!reader.recognize(pix, ppi, box, mode)) {
+    engine.Clear();
+    return std::nullopt;
+  }
+  addConfidence(engine, out.confidence);
+  Lines lines = recognisedLines(engine, height);
+  const std::vector<reading::ReadLine> placedLines = readLines(lines);
+  const std::vector<bool> pieces = reading::piecesReadTwice(placedLines);
+  out.inkReadTwice = out.inkReadTwice || reading::readsInkTwice(placedLines);
+  Lines kept;
+  for (std::size_t i = 0; i < lines.size() && kept.size() < room; ++i) {
+    if (pieces[i]) continue;
+    keepDoubtfulWords(reader, lines[i]);
+    kept.push_back(std::move(lines[i]));
+  }
+  return kept;
+}
+
+// Where each of `lines`, read from the whole of a page scaled by
+// `factor`, stands on the page.
+std::vector<Box> boundsOnPage(const Lines& lines, float factor) {
+  const auto at = [factor](int v) { return static_cast<int>(static_cast<float>(v) / factor); };
+  std::vector<Box> bounds;
+  bounds.reserve(lines.size());
+  for (const std::vector<PlacedWord>& line : lines) {
+    if (line.empty()) {
+      bounds.push_back(Box{});
+      continue;
+    }
+    Box box = line.front().box;
+    for (const PlacedWord& placed : line) {
+      box = Box{std::min(box.left, placed.box.left), std::min(box.top, placed.box.top),
+                std::max(box.right, placed.box.right), std::max(box.bottom, placed.box.bottom)};
+    }
+    bounds.push_back(Box{at(box.left), at(box.top), at(box.right), at(box.bottom)});
+  }
+  return bounds;
+}
+
+// `read`, the page's reading in the engine's layout from `pix` (the page
+// scaled by `factor`), with the print that layout left unread read as
+// blocks of their own, each put in its place among the lines. False when
+// the time ran out or memory did.
+bool addMissedPrint(Reader& reader, const Page& page, Pix* pix, double ppi, float factor,
+                    Lines& read, Reading& out) {
+  const std::vector<reading::MissedRegion> missed =
+      reading::missedRegions(page.layout, page.measures, page.blocks, boundsOnPage(read, factor));
+  if (missed.empty()) return true;
+  const int width = pixGetWidth(pix), height = pixGetHeight(pix);
+  const int margin = static_cast<int>(static_cast<float>(page.measures.wordHeight) * factor / 4);
+  std::vector<Lines> before(read.size() + 1);  // lines found, by the line read they go before
+  const auto most = static_cast<std::size_t>(kMaximumLines);
+  std::size_t room = most - std::min(most, read.size());
+  for (const reading::MissedRegion& region : missed) {
+    if (room == 0) break;
+    const Box box = scaledRegion(region.box, factor, margin, width, height);
+    if (box.width() <= 0 || box.height() <= 0) continue;
+    // Only the lines that stand count towards the reading's confidence.
+    Reading regionReading;
+    std::optional<Lines> lines =
+        readRegion(reader, pix, ppi, box, tesseract::PSM_SINGLE_BLOCK, height, room, regionReading);
+    if (!lines) return false;
+    for (std::vector<PlacedWord>& line : *lines) {
+      const Confidence confidence = confidenceOf(line);
+      if (!reading::missedLineStands(confidence)) continue;
+      out.confidence.add(confidence.mean(), confidence.characters);
+      before[region.place].push_back(std::move(line));
+      --room;
+    }
+  }
+  Lines all;
+  for (std::size_t i = 0; i <= read.size(); ++i) {
+    for (std::vector<PlacedWord>& line : before[i]) all.push_back(std::move(line));
+    if (i < read.size()) all.push_back(std::move(read[i]));
+  }
+  read = std::move(all);
+  return true;
+}
+
 // Carries `plan` out on `page`.
 Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
   Pix* pix = page.pix.pix;
@@ -778,22 +865,17 @@ Reading readPlan(Reader& reader, const Page& page, const reading::Plan& plan) {
       binary = PixRef(engine.GetThresholdedImage());
       if (!binary.pix) return {};
     }
-    if (!reader.recognize(fromBinary ? binary.pix : pix, ppi, box,
-                          segmentationOf(plan.segmentation, region))) {
-      engine.Clear();
-      return {};
-    }
-    addConfidence(engine, out.confidence);
-    Lines lines = recognisedLines(engine, height);
-    const std::vector<reading::ReadLine> placedLines = readLines(lines);
-    const std::vector<bool> pieces = reading::piecesReadTwice(placedLines);
-    out.inkReadTwice = out.inkReadTwice || reading::readsInkTwice(placedLines);
-    for (std::size_t i = 0; i < lines.size() && kept.size() < kMaximumLines; ++i) {
-      if (pieces[i]) continue;
-      keepDoubtfulWords(reader, lines[i]);
-      kept.push_back(std::move(lines[i]));
-    }
+    std::optional<Lines> lines = readRegion(
+        reader, fromBinary ? binary.pix : pix, ppi, box, segmentationOf(plan.segmentation, region),
+        height, static_cast<std::size_t>(kMaximumLines) - kept.size(), out);
+    if (!lines) return {};
+    for (std::vector<PlacedWord>& line : *lines) kept.push_back(std::move(line));
     if (kept.size() >= kMaximumLines) break;
+  }
+  if (plan.segmentation == reading::Segmentation::kEngineLayout &&
+      !addMissedPrint(reader, page, pix, ppi, plan.scale, kept, out)) {
+    engine.Clear();
+    return {};
   }
   engine.Clear();
   out.lines = std::move(kept);

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <limits>
 #include <numeric>
+#include <tuple>
 
 namespace fileprobe::reading {
 namespace {
@@ -37,6 +38,12 @@ constexpr std::size_t kWordsPerWordReadTwice = 100;
 // The engine gives a line it could not read at all (noise at a scan's
 // edge taken for a hundred letters) a confidence under this.
 constexpr double kUnreadableLineConfidence = 10;
+
+// A line read from print the engine's own layout left out stands at this
+// confidence or more. What that layout leaves out is mostly a form's boxes
+// and rules, read as letters at 15 to 63, and sometimes a column of line
+// numbers, read at 85 and more.
+constexpr double kSureMissedLineConfidence = 75;
 
 // With fewer rows than this, word gaps that line up by chance pass for
 // column gutters and lines get cut in two.
@@ -212,6 +219,9 @@ double typicalInk(const std::vector<int>& ink) {
 bool isWordSized(const Box& word, int wordHeight) {
   return word.height() > 0 && word.height() <= kLargestWordHeight * wordHeight;
 }
+
+// A rule or a sliver across a line, laid out as a word.
+bool isSliver(const Box& word) { return word.width() > kWidestWordShape * word.height(); }
 
 int gutterWidth(const Measures& page) {
   return static_cast<int>(std::ceil(kNarrowestGutter * std::max(page.wordHeight, 1)));
@@ -501,7 +511,7 @@ Measures measure(const Layout& layout) {
   std::vector<Box> words;
   words.reserve(layout.words.size());
   std::copy_if(layout.words.begin(), layout.words.end(), std::back_inserter(words),
-               [](const Box& word) { return word.width() <= kWidestWordShape * word.height(); });
+               [](const Box& word) { return !isSliver(word); });
   std::vector<int> wordHeights;
   wordHeights.reserve(words.size());
   for (const Box& word : words) wordHeights.push_back(word.height());
@@ -660,6 +670,8 @@ bool readsInkTwice(const std::vector<ReadLine>& lines) {
   }
   return readTwice > 0 && readTwice * kWordsPerWordReadTwice >= words;
 }
+
+bool missedLineStands(const Confidence& line) { return line.mean() >= kSureMissedLineConfidence; }
 
 bool isFewRows(const Measures& page) { return page.rows < kFewestRowsForLayout; }
 
@@ -1135,6 +1147,36 @@ std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<B
     ordered.insert(ordered.begin() + static_cast<std::ptrdiff_t>(placeOf(region, ordered)), region);
   }
   return ordered;
+}
+
+std::vector<MissedRegion> missedRegions(const Layout& layout, const Measures& page,
+                                        const std::vector<Box>& blocks,
+                                        const std::vector<Box>& readLines) {
+  std::vector<Box> missed;
+  for (const Box& word : layout.words) {
+    if (!isWordSized(word, page.wordHeight) || isSliver(word)) continue;
+    if (std::none_of(readLines.begin(), readLines.end(),
+                     [&word](const Box& line) { return holds(line, word); })) {
+      missed.push_back(word);
+    }
+  }
+  // A block of a narrow column can be one word on end, too tall to pass
+  // for a word: the engine took the column for a line of upright script.
+  for (const Box& block : blocks) {
+    if (std::none_of(readLines.begin(), readLines.end(),
+                     [&block](const Box& line) { return overlap(line, block); })) {
+      missed.push_back(block);
+    }
+  }
+  std::vector<MissedRegion> out;
+  for (const Box& region : mergedOverlaps(regionsOf(missed, readLines, page))) {
+    out.push_back(MissedRegion{region, placeOf(region, readLines)});
+  }
+  // Regions that go before the same line are read down the page.
+  std::sort(out.begin(), out.end(), [](const MissedRegion& a, const MissedRegion& b) {
+    return std::tie(a.place, a.box.top, a.box.left) < std::tie(b.place, b.box.top, b.box.left);
+  });
+  return out;
 }
 
 std::vector<Box> inReadingOrder(std::vector<Box> blocks) {

@@ -489,6 +489,54 @@ TEST(ReadingPlanTest, WordsTheBlocksMissAreReadInTheirColumn) {
   EXPECT_EQ(regions[2], found[1]);
 }
 
+TEST(ReadingPlanTest, PrintTheEnginesOwnReadingLeftOutIsReadOnItsOwn) {
+  // A transcript's page: twenty lines, and their numbers in a column of
+  // their own on the left.
+  std::vector<Box> lines, numbers, words;
+  for (int row = 0; row < 20; ++row) {
+    const int top = 20 + row * 40;
+    lines.push_back(Box{80, top, 1180, top + 20});
+    numbers.push_back(Box{20, top, 40, top + 20});
+    for (int x = 80; x + 60 <= 1180; x += 80) words.push_back(Box{x, top, x + 60, top + 20});
+  }
+  Layout text{1200, 1000, {}, {}, {}, {}, {}};
+  text.lines = lines;
+  text.words = words;
+  Layout numbered = text;
+  numbered.words.insert(numbered.words.end(), numbers.begin(), numbers.end());
+  const Measures measures = measure(numbered);
+  const Box numberColumn{20, 20, 40, 800};
+
+  // Every line read: nothing is left.
+  EXPECT_TRUE(missedRegions(text, measures, {}, lines).empty());
+  // The numbers left out are one region, reaching no line read, after them.
+  const std::vector<MissedRegion> left = missedRegions(numbered, measures, {}, lines);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].box, numberColumn);
+  EXPECT_EQ(left[0].place, lines.size());
+  // Laid out as one word on end, too tall for a word, the column is still
+  // read: its block reaches no line read.
+  Layout onEnd = text;
+  onEnd.words.push_back(numberColumn);
+  const std::vector<MissedRegion> block =
+      missedRegions(onEnd, measures, {numberColumn, Box{80, 20, 1180, 800}}, lines);
+  ASSERT_EQ(block.size(), 1u);
+  EXPECT_EQ(block[0].box, numberColumn);
+  // A first line left out goes before the lines below it.
+  const std::vector<MissedRegion> first =
+      missedRegions(text, measures, {}, std::vector<Box>(lines.begin() + 1, lines.end()));
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0].box, (Box{80, 20, 1180, 40}));
+  EXPECT_EQ(first[0].place, 0u);
+  // What the engine left out stands only where it reads surely: a form's
+  // rules read as letters do not.
+  Confidence rules, lineNumbers;
+  rules.add(40, 12);
+  lineNumbers.add(95, 2);
+  EXPECT_FALSE(missedLineStands(rules));
+  EXPECT_TRUE(missedLineStands(lineNumbers));
+}
+
 TEST(ReadingPlanTest, OnlyPaperThatDarkensAcrossThePageIsEvenedOut) {
   // Paper levels of 100 tiles, from the darkest: `dark` tiles at `low`,
   // the rest at `high`, or a ramp from `low` to `high`.
