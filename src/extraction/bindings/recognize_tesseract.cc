@@ -36,6 +36,9 @@ constexpr const char* kOrientationModel = "osd";
 constexpr float kMinimumTextHeight = 0.004f;
 constexpr const char* kInvertBadLines = "tessedit_do_invert";
 constexpr int kMaximumLines = 1200;
+// Whether the layout looks for lines of upright script (Chinese or
+// Japanese written down the page). Neither model reads such lines.
+constexpr const char* kFindUprightLines = "textord_tabfind_vertical_text";
 // What the engine assumes itself for an image that records no density.
 constexpr int kUnknownPixelsPerInch = 70;
 // The orientation model classifies a sample of the page's glyphs, up to
@@ -466,6 +469,17 @@ void layOut(tesseract::TessBaseAPI& engine, Page& page) {
   if (!rules) return;
   paintOut(page.pix.pix, rules->pix, kRuleGrowth);
   layOutAsItIs(engine, page);
+}
+
+// `page`, which lies upright though its layout found words standing on
+// end, laid out again as lines across: the layout took the columns of a
+// page of Hangul beside a picture for lines of upright script, and their
+// "words", hundreds of pixels high, for the size of its print.
+Page laidOutAcross(tesseract::TessBaseAPI& engine, Page page) {
+  engine.SetVariable(kFindUprightLines, "0");
+  layOut(engine, page);
+  engine.SetVariable(kFindUprightLines, "1");
+  return page;
 }
 
 // The text blocks of `page`, found on a copy reduced to the layout's word
@@ -1108,7 +1122,7 @@ Reading readUpright(Engines& engines, Reader& reader, Page page) {
       }
     }
   }
-  if (sideways) return readPage(reader, page, false);
+  if (sideways) return readPage(reader, laidOutAcross(reader.engine(), std::move(page)), false);
   return finished(reader, page, std::move(asIs));
 }
 

@@ -227,6 +227,10 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       // header row and all but two cells were lost.
       {fixture("table_with_grid.png"),
        {"거래 명세서", "\n품목 수량 금액\n", "Coffee beans 2 24,000", "\nSugar 1 3,200"}},
+      // Hangul in one column beside a picture: the layout took the column
+      // for lines of upright script, and their height for the print's.
+      {fixture("column_beside_picture.png"),
+       {"마을 소식", "온라인으로 제출할", "된장찌개와", "등산로 입구에는"}},
       // A framed list of expenses in small print: the engine gave a word of
       // one space over the whole frame, and every line inside, lying within
       // it, was left out as read twice, but for one column.
