@@ -155,6 +155,11 @@ constexpr double kNarrowestGutter = 1.2;
 constexpr int kFewestColumnWords = 3;
 // A column beside another holds at least this many rows.
 constexpr int kFewestColumnRows = 3;
+// A column of text is many words wide; a stripe between gutters whose
+// print is narrower than this many word heights, where the layout found
+// rows running across the gutter beside it, is a column of a table (a
+// receipt's prices, a form's line numbers) whose words belong to those rows.
+constexpr int kWidestTableColumn = 8;
 // Where the layout missed a column's words, its ink shows it: a word is at
 // least this many word heights long.
 constexpr int kShortestWordLength = 2;
@@ -850,7 +855,8 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
   Plan plan;
   plan.scale = static_cast<float>(readScale(page, isFewRows(page)));
   const double readWordHeight = static_cast<double>(plan.scale) * page.wordHeight;
-  const std::vector<Box> columns = gutterColumns(layout, page);
+  const std::vector<Box> columns =
+      joinedTableColumns(gutterColumns(layout, page), layout, page, blocks);
   // The layout of a few rows of large text is no evidence of columns: it
   // cuts large Hangul into pieces. Only a gutter is.
   const std::vector<Box> joined =
@@ -1065,6 +1071,50 @@ bool blankDown(const std::vector<int>& ink, int middle, int halfWidth) {
   const int to = std::clamp(middle + halfWidth / 2, from, static_cast<int>(ink.size()) - 1);
   const int most = *std::max_element(ink.begin() + from, ink.begin() + to + 1);
   return most <= kGutterInkShare * typical;
+}
+
+namespace {
+
+// Whether the print of `stripe`, in rows enough to tell, is as narrow as
+// a table's column.
+bool narrowColumn(const std::vector<Box>& words, const Box& stripe, const Measures& page) {
+  std::vector<Box> inside;
+  int left = stripe.right, right = stripe.left;
+  for (const Box& word : words) {
+    if (!isWordSized(word, page.wordHeight) || !holds(stripe, word)) continue;
+    inside.push_back(word);
+    left = std::min(left, word.left);
+    right = std::max(right, word.right);
+  }
+  return rowsOf(inside, page.wordHeight).size() >= static_cast<std::size_t>(kFewestColumnRows) &&
+         right - left < kWidestTableColumn * page.wordHeight;
+}
+
+// Whether a block of the layout runs across `x` for rows enough to be a
+// table's.
+bool rowsAcross(int x, const std::vector<Box>& blocks, const Measures& page) {
+  return std::any_of(blocks.begin(), blocks.end(), [&](const Box& block) {
+    return block.left < x && block.right > x &&
+           block.height() >= kFewestColumnRows * page.lineHeight;
+  });
+}
+
+}  // namespace
+
+std::vector<Box> joinedTableColumns(const std::vector<Box>& stripes, const Layout& layout,
+                                    const Measures& page, const std::vector<Box>& blocks) {
+  std::vector<Box> joined;
+  for (const Box& stripe : stripes) {
+    if (!joined.empty() && rowsAcross(stripe.left, blocks, page) &&
+        (narrowColumn(layout.words, joined.back(), page) ||
+         narrowColumn(layout.words, stripe, page))) {
+      joined.back().right = stripe.right;
+    } else {
+      joined.push_back(stripe);
+    }
+  }
+  if (joined.size() < 2) return {};
+  return joined;
 }
 
 std::vector<Box> gutterColumns(const Layout& layout, const Measures& page) {

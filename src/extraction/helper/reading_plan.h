@@ -178,6 +178,13 @@ bool isFewRows(const Measures& page);
 // two columns of several words.
 std::vector<Box> gutterColumns(const Layout& layout, const Measures& page);
 
+// `stripes` (gutterColumns) with each stripe that holds a column of a
+// table joined to the stripe beside it: its print is narrow and `blocks`,
+// the layout's, run across the gutter between them. Nothing when fewer
+// than two stripes are left.
+std::vector<Box> joinedTableColumns(const std::vector<Box>& stripes, const Layout& layout,
+                                    const Measures& page, const std::vector<Box>& blocks);
+
 // How long and how thin a rule or a border of a page is, in pixels:
 // longer than any stroke of a letter, thinner than one.
 struct RuleSize {

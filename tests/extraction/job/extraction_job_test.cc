@@ -231,6 +231,10 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       // for lines of upright script, and their height for the print's.
       {fixture("column_beside_picture.png"),
        {"마을 소식", "온라인으로 제출할", "된장찌개와", "등산로 입구에는"}},
+      // A receipt: a gutter down the slip between its items and their
+      // prices, which were read as a column of their own.
+      {fixture("receipt.jpg"),
+       {"COFFEE BEANS 1KG 24,000", "SUGAR 3,200", "BREAD 3,800", "TOTAL 44,000"}},
       // A framed list of expenses in small print: the engine gave a word of
       // one space over the whole frame, and every line inside, lying within
       // it, was left out as read twice, but for one column.
