@@ -20,7 +20,6 @@ pictures counts what is read from them as words too many.
 import argparse
 import collections
 import concurrent.futures
-import json
 import os
 import re
 import subprocess
@@ -31,8 +30,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import cer  # noqa: E402
 import ocr_pages  # noqa: E402
+from outside_check import cli_text, fileprobe_text  # noqa: E402
 
-ENV = dict(os.environ, OMP_THREAD_LIMIT="1")
 KOREAN = os.path.join(HERE, "pages", "outside_korean.txt")
 ENGLISH = "/usr/share/common-licenses/Apache-2.0"
 FONTS = "/usr/share/fonts/truetype/"
@@ -189,21 +188,6 @@ def make_rendered(page, corpus, out):
     truth = subprocess.run(["pdftotext", "-f", str(number), "-l", str(number), source, "-"],
                            stdout=subprocess.PIPE, check=True).stdout.decode("utf-8", "replace")
     return name, path, truth
-
-
-def fileprobe_text(build, path):
-    out = subprocess.run([os.path.join(build, "bin", "fileprobe"), path], env=ENV,
-                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
-    try:
-        return json.loads(out)["text"]
-    except (ValueError, KeyError):
-        return ""
-
-
-def cli_text(mode, path):
-    return subprocess.run(["tesseract", path, "-", "-l", "kor+eng", "--psm", str(mode)], env=ENV,
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL
-                          ).stdout.decode("utf-8", "replace")
 
 
 def words(text):
