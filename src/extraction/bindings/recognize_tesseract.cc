@@ -770,27 +770,6 @@ std::optional<Lines> readRegion(Reader& reader, Pix* pix, double ppi, const Box&
   return kept;
 }
 
-// Where each of `lines`, read from the whole of a page scaled by
-// `factor`, stands on the page.
-std::vector<Box> boundsOnPage(const Lines& lines, float factor) {
-  const auto at = [factor](int v) { return static_cast<int>(static_cast<float>(v) / factor); };
-  std::vector<Box> bounds;
-  bounds.reserve(lines.size());
-  for (const std::vector<PlacedWord>& line : lines) {
-    if (line.empty()) {
-      bounds.push_back(Box{});
-      continue;
-    }
-    Box box = line.front().box;
-    for (const PlacedWord& placed : line) {
-      box = Box{std::min(box.left, placed.box.left), std::min(box.top, placed.box.top),
-                std::max(box.right, placed.box.right), std::max(box.bottom, placed.box.bottom)};
-    }
-    bounds.push_back(Box{at(box.left), at(box.top), at(box.right), at(box.bottom)});
-  }
-  return bounds;
-}
-
 // `read`, the page's reading in the engine's layout from `pix` (the page
 // scaled by `factor`), with the print that layout left unread read as
 // blocks of their own, each put in its place among the lines. False when
@@ -798,7 +777,7 @@ std::vector<Box> boundsOnPage(const Lines& lines, float factor) {
 bool addMissedPrint(Reader& reader, const Page& page, Pix* pix, double ppi, float factor,
                     Lines& read, Reading& out) {
   const std::vector<reading::MissedRegion> missed =
-      reading::missedRegions(page.layout, page.measures, page.blocks, boundsOnPage(read, factor));
+      reading::missedRegions(page.layout, page.measures, page.blocks, readLines(read), factor);
   if (missed.empty()) return true;
   const int width = pixGetWidth(pix), height = pixGetHeight(pix);
   const int margin = static_cast<int>(static_cast<float>(page.measures.wordHeight) * factor / 4);

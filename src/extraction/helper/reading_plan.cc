@@ -1201,7 +1201,12 @@ std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<B
 
 std::vector<MissedRegion> missedRegions(const Layout& layout, const Measures& page,
                                         const std::vector<Box>& blocks,
-                                        const std::vector<Box>& readLines) {
+                                        const std::vector<ReadLine>& read, float scale) {
+  std::vector<Box> readLines = boundsOf(read);
+  const auto onPage = [scale](int v) { return static_cast<int>(static_cast<float>(v) / scale); };
+  for (Box& line : readLines) {
+    line = Box{onPage(line.left), onPage(line.top), onPage(line.right), onPage(line.bottom)};
+  }
   std::vector<Box> missed;
   for (const Box& word : layout.words) {
     if (!isWordSized(word, page.wordHeight) || isSliver(word)) continue;

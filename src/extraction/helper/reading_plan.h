@@ -361,11 +361,12 @@ std::vector<Box> withUncoveredWords(std::vector<Box> blocks, const std::vector<B
 
 // Print the engine's own layout left unread, gathered into regions to be
 // read as blocks of their own: the words of `layout` whose middle lies in
-// none of `readLines`, the lines it read (in the page's coordinates, in
+// none of `read`, the lines it read from the page scaled by `scale` (in
 // their order), and the text blocks it found that reach none of them.
-// Each region comes with the index among `readLines` before which its
-// lines go (readLines.size(): after them all). Reading the whole page, the
-// engine takes a narrow column of line numbers, or of a table, for no text.
+// Each region, in the page's coordinates, comes with the index among
+// `read` before which its lines go (read.size(): after them all). Reading
+// the whole page, the engine takes a narrow column of line numbers, or of
+// a table, for no text.
 struct MissedRegion {
   Box box;
   std::size_t place = 0;
@@ -373,7 +374,7 @@ struct MissedRegion {
 };
 std::vector<MissedRegion> missedRegions(const Layout& layout, const Measures& page,
                                         const std::vector<Box>& blocks,
-                                        const std::vector<Box>& readLines);
+                                        const std::vector<ReadLine>& read, float scale);
 
 // Whether a line read from such a region stands: the engine left most of
 // what it leaves out unread for good reason, and reads it as noise.

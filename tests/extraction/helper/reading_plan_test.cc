@@ -527,11 +527,19 @@ TEST(ReadingPlanTest, PrintTheEnginesOwnReadingLeftOutIsReadOnItsOwn) {
   numbered.words.insert(numbered.words.end(), numbers.begin(), numbers.end());
   const Measures measures = measure(numbered);
   const Box numberColumn{20, 20, 40, 800};
+  // The lines as read from the page enlarged twice, each one word.
+  const auto readAt2 = [](const std::vector<Box>& boxes) {
+    std::vector<ReadLine> read;
+    for (const Box& box : boxes) {
+      read.push_back(ReadLine{{Box{2 * box.left, 2 * box.top, 2 * box.right, 2 * box.bottom}}, {}});
+    }
+    return read;
+  };
 
   // Every line read: nothing is left.
-  EXPECT_TRUE(missedRegions(text, measures, {}, lines).empty());
+  EXPECT_TRUE(missedRegions(text, measures, {}, readAt2(lines), 2).empty());
   // The numbers left out are one region, reaching no line read, after them.
-  const std::vector<MissedRegion> left = missedRegions(numbered, measures, {}, lines);
+  const std::vector<MissedRegion> left = missedRegions(numbered, measures, {}, readAt2(lines), 2);
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].box, numberColumn);
   EXPECT_EQ(left[0].place, lines.size());
@@ -540,12 +548,12 @@ TEST(ReadingPlanTest, PrintTheEnginesOwnReadingLeftOutIsReadOnItsOwn) {
   Layout onEnd = text;
   onEnd.words.push_back(numberColumn);
   const std::vector<MissedRegion> block =
-      missedRegions(onEnd, measures, {numberColumn, Box{80, 20, 1180, 800}}, lines);
+      missedRegions(onEnd, measures, {numberColumn, Box{80, 20, 1180, 800}}, readAt2(lines), 2);
   ASSERT_EQ(block.size(), 1u);
   EXPECT_EQ(block[0].box, numberColumn);
   // A first line left out goes before the lines below it.
   const std::vector<MissedRegion> first =
-      missedRegions(text, measures, {}, std::vector<Box>(lines.begin() + 1, lines.end()));
+      missedRegions(text, measures, {}, readAt2({lines.begin() + 1, lines.end()}), 2);
   ASSERT_EQ(first.size(), 1u);
   EXPECT_EQ(first[0].box, (Box{80, 20, 1180, 40}));
   EXPECT_EQ(first[0].place, 0u);
