@@ -4,8 +4,8 @@ and the stock CLI side by side: pages of the corpus's text-layer PDFs
 rendered as scans (forms, tables, transcripts, newsletters, a landscape
 list of expenses), and pages drawn here (a code listing, a receipt, a
 ruled table, a slide, a screen, a letter, a fax, a Hangul column beside a
-picture). Not part of the set and never tuned on; a search for faults of
-kinds the set has no page of.
+picture, speech bubbles). Not part of the set and never tuned on; a
+search for faults of kinds the set has no page of.
 
   bench/document_kinds.py --build DIR [--out DIR] [--jobs N]
 
@@ -157,6 +157,16 @@ def drawn_pages(korean, english):
     pages.append(("fax", (1000, 520), "white",
                   [a for i, line in enumerate(fax) for a in draw_text(40, 60 + i * 36, SANS, 18, line)],
                   fax, ["-threshold", "60%", "-type", "bilevel"], "tif"))
+    drawing, said = [], []
+    for i in range(6):
+        y, left = 40 + i * 110, i % 2 == 0
+        line = korean[i][:18] if left else english[40 + i][:34]
+        x = 40 if left else 560
+        drawing += ["-fill", "gray88" if left else "gray75", "-stroke", "none",
+                    "-draw", "roundrectangle %d,%d %d,%d 20,20" % (x, y, x + 600, y + 80)]
+        drawing += draw_text(x + 24, y + 52, GOTHIC, 28, line)
+        said.append(line)
+    pages.append(("speech-bubbles", (1200, 720), "white", drawing, said, [], "png"))
     column = [korean[22 + i][:21] for i in range(14)]
     drawing = draw_text(60, 80, GOTHIC, 48, "마을 소식 제12호")
     for i, line in enumerate(column):

@@ -178,12 +178,11 @@ bool isFewRows(const Measures& page);
 // two columns of several words.
 std::vector<Box> gutterColumns(const Layout& layout, const Measures& page);
 
-// `stripes` (gutterColumns) with each stripe that holds a column of a
-// table joined to the stripe beside it: its print is narrow and `blocks`,
-// the layout's, run across the gutter between them. Nothing when fewer
-// than two stripes are left.
+// `stripes` (gutterColumns) with each stripe whose print is as narrow as
+// a table's column joined to the stripe beside it. Nothing when fewer than
+// two stripes are left.
 std::vector<Box> joinedTableColumns(const std::vector<Box>& stripes, const Layout& layout,
-                                    const Measures& page, const std::vector<Box>& blocks);
+                                    const Measures& page);
 
 // How long and how thin a rule or a border of a page is, in pixels:
 // longer than any stroke of a letter, thinner than one.

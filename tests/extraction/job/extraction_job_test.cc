@@ -235,6 +235,10 @@ TEST(ExtractionJobTest, PagesAreRecognisedWholeAndInReadingOrder) {
       // prices, which were read as a column of their own.
       {fixture("receipt.jpg"),
        {"COFFEE BEANS 1KG 24,000", "SUGAR 3,200", "BREAD 3,800", "TOTAL 44,000"}},
+      // Messages in speech bubbles: in three rows the gaps between words
+      // lined up into gutters, and the lines were read in stripes.
+      {fixture("speech_bubbles.png"),
+       {"아파트 관리사무소는", "올해 겨울은 평년보다", "이 제품은 전원을"}},
       // A framed list of expenses in small print: the engine gave a word of
       // one space over the whole frame, and every line inside, lying within
       // it, was left out as read twice, but for one column.
