@@ -157,9 +157,8 @@ constexpr int kFewestColumnWords = 3;
 constexpr int kFewestColumnRows = 3;
 // A column of text is many words wide; a stripe between gutters whose
 // print is narrower than this many word heights is a column of a table
-// (a receipt's prices, a calendar's days) whose words belong to the rows
-// beside them, or a piece of lines cut where the word gaps of a few rows
-// happened to line up.
+// (a receipt's prices) whose words belong to the rows beside them, or a
+// piece of lines cut where the word gaps of a few rows happened to line up.
 constexpr int kWidestTableColumn = 8;
 // Where the layout missed a column's words, its ink shows it: a word is at
 // least this many word heights long.
@@ -856,7 +855,8 @@ Plan planReading(const Layout& layout, const Measures& page, const std::vector<B
   Plan plan;
   plan.scale = static_cast<float>(readScale(page, isFewRows(page)));
   const double readWordHeight = static_cast<double>(plan.scale) * page.wordHeight;
-  const std::vector<Box> columns = joinedTableColumns(gutterColumns(layout, page), layout, page);
+  const std::vector<Box> columns =
+      joinedTableColumns(gutterColumns(layout, page), layout, page, blocks);
   // The layout of a few rows of large text is no evidence of columns: it
   // cuts large Hangul into pieces. Only a gutter is.
   const std::vector<Box> joined =
@@ -1090,14 +1090,27 @@ bool narrowColumn(const std::vector<Box>& words, const Box& stripe, const Measur
          right - left < kWidestTableColumn * page.wordHeight;
 }
 
+// Whether a block of the layout runs across `x` for rows enough to be a
+// table's.
+bool rowsAcross(int x, const std::vector<Box>& blocks, const Measures& page) {
+  return std::any_of(blocks.begin(), blocks.end(), [&](const Box& block) {
+    return block.left < x && block.right > x &&
+           block.height() >= kFewestColumnRows * page.lineHeight;
+  });
+}
+
 }  // namespace
 
 std::vector<Box> joinedTableColumns(const std::vector<Box>& stripes, const Layout& layout,
-                                    const Measures& page) {
+                                    const Measures& page, const std::vector<Box>& blocks) {
   std::vector<Box> joined;
   for (const Box& stripe : stripes) {
-    if (!joined.empty() && (narrowColumn(layout.words, joined.back(), page) ||
-                            narrowColumn(layout.words, stripe, page))) {
+    // In a few rows, gaps between words line up by chance; in more, a
+    // narrow column beside the text (line numbers, notes in the margin)
+    // is its own unless the layout found rows running across to it.
+    if (!joined.empty() && (isFewRows(page) || rowsAcross(stripe.left, blocks, page)) &&
+        (narrowColumn(layout.words, joined.back(), page) ||
+         narrowColumn(layout.words, stripe, page))) {
       joined.back().right = stripe.right;
     } else {
       joined.push_back(stripe);

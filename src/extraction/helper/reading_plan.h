@@ -179,10 +179,11 @@ bool isFewRows(const Measures& page);
 std::vector<Box> gutterColumns(const Layout& layout, const Measures& page);
 
 // `stripes` (gutterColumns) with each stripe whose print is as narrow as
-// a table's column joined to the stripe beside it. Nothing when fewer than
-// two stripes are left.
+// a table's column joined to the stripe beside it, on a page of a few rows
+// or where `blocks`, the layout's, run across the gutter between them.
+// Nothing when fewer than two stripes are left.
 std::vector<Box> joinedTableColumns(const std::vector<Box>& stripes, const Layout& layout,
-                                    const Measures& page);
+                                    const Measures& page, const std::vector<Box>& blocks);
 
 // How long and how thin a rule or a border of a page is, in pixels:
 // longer than any stroke of a letter, thinner than one.

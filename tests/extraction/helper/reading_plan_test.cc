@@ -197,28 +197,28 @@ TEST(ReadingPlanTest, ColumnsNoGutterPartsAreReadByTheirBlocks) {
 
 TEST(ReadingPlanTest, ATablesNarrowColumnIsReadWithItsRows) {
   // A receipt: items on the left, a price on the right of each row, a
-  // gutter between.
+  // gutter between; the layout found rows running across it.
   Layout receipt = textPage(640, 600, 8, 1, 20);
   std::erase_if(receipt.words, [](const Box& word) { return word.left > 300; });
   for (const Box& line : receipt.lines) {
     receipt.words.push_back(Box{480, line.top, 600, line.bottom});
   }
+  const Measures measures = measure(receipt);
   const std::vector<Box> stripes{Box{0, 0, 420, 600}, Box{420, 0, 640, 600}};
-  EXPECT_TRUE(joinedTableColumns(stripes, receipt, measure(receipt)).empty());
-  // Two columns of text stay columns: their print is wide.
+  const std::vector<Box> across{Box{20, 20, 600, 320}};
+  EXPECT_TRUE(joinedTableColumns(stripes, receipt, measures, across).empty());
+  // The layout found the two apart: notes in a margin, their own column.
+  const std::vector<Box> apart{Box{20, 20, 300, 320}, Box{480, 20, 600, 320}};
+  EXPECT_EQ(joinedTableColumns(stripes, receipt, measures, apart), stripes);
+  // In three rows, apart or not, the gaps lined up by chance.
+  Layout few = receipt;
+  std::erase_if(few.words, [](const Box& word) { return word.top > 200; });
+  EXPECT_TRUE(joinedTableColumns(stripes, few, measure(few), apart).empty());
+  // Two columns of text the layout ran together stay columns: their print
+  // is wide.
   const Layout text = textPage(2000, 600, 8, 2, 20);
   const std::vector<Box> halves{Box{0, 0, 1000, 600}, Box{1000, 0, 2000, 600}};
-  EXPECT_EQ(joinedTableColumns(halves, text, measure(text)), halves);
-  // A narrow column beside two wide ones joins only its neighbour.
-  Layout three = textPage(2000, 600, 8, 2, 20);
-  for (const Box& line : three.lines) {
-    if (line.left < 1000) three.words.push_back(Box{2100, line.top, 2200, line.bottom});
-  }
-  three.width = 2300;
-  const std::vector<Box> thirds{Box{0, 0, 1000, 600}, Box{1000, 0, 2050, 600},
-                                Box{2050, 0, 2300, 600}};
-  EXPECT_EQ(joinedTableColumns(thirds, three, measure(three)),
-            (std::vector<Box>{Box{0, 0, 1000, 600}, Box{1000, 0, 2300, 600}}));
+  EXPECT_EQ(joinedTableColumns(halves, text, measure(text), {Box{20, 20, 1980, 320}}), halves);
 }
 
 TEST(ReadingPlanTest, ARuleDownAGutterJoinsColumnsOnlyWhereABlockReachesAcrossIt) {
